@@ -1,0 +1,53 @@
+#pragma once
+// The application object: title, terminate request, message pumping, the
+// standard exception report and the fatal start-up error.
+#include <QString>
+#include <exception>
+#include <functional>
+
+namespace App {
+
+QString title();
+void setTitle(const QString &title);
+
+// A confirmed close sets this flag; long runs check it after every step.
+void terminate();
+bool terminated();
+void resetTerminated(); // tests
+
+// Processes all pending window messages.
+void processMessages();
+
+// Clean-up steps of the modules, run once in reverse order of registration
+// when the program ends (also after a fatal start-up error).
+void addCleanup(std::function<void()> step);
+void runCleanups();
+
+// Text of the standard exception report: a full stop is appended when the
+// message is not empty and its last character sorts after ".".
+QString reportText(const QString &message);
+
+// The standard exception report: nothing for EAbort, otherwise a system
+// message box with the application title, the error icon and OK.
+void showException(const std::exception &e);
+
+// System message box with the error icon and OK; the tests' hook sees it
+// instead of a person when one is installed.
+void systemErrorBox(const QString &caption, const QString &text);
+using SystemBoxHook = std::function<void(const QString &caption, const QString &text)>;
+void setSystemBoxHook(SystemBoxHook hook);
+
+// Shows the text under "Błąd przy uruchamianiu programu !" and ends the
+// process with exit code 1 after the modules' clean-ups.
+[[noreturn]] void fatalStartupError(const QString &text);
+
+// "\r" and "\r\n" in the program's texts are line breaks; Qt wants "\n".
+QString displayText(const QString &text);
+
+} // namespace App
+
+namespace App {
+// Start-up work of the modules (resources, font substitutions, formatting
+// defaults): once, before the first window; tests call it in initTestCase.
+void initModules();
+}

@@ -1,0 +1,137 @@
+#include "drives.h"
+
+#include <QDir>
+#include <QMap>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QStringList>
+
+namespace platform {
+namespace {
+
+QMap<QChar, QString> defaultTable()
+{
+    QMap<QChar, QString> t;
+    t.insert(QChar('C'), QDir::cleanPath(QDir::homePath()));
+    t.insert(QChar('Z'), QStringLiteral("/"));
+    const auto env = QProcessEnvironment::systemEnvironment();
+    for (char c = 'A'; c <= 'Z'; ++c) {
+        const QString v = env.value(QStringLiteral("TVO_DRIVE_") + QChar(c));
+        if (!v.isEmpty())
+            t.insert(QChar(c), QDir::cleanPath(QDir(v).absolutePath()));
+    }
+    return t;
+}
+
+QMap<QChar, QString> &table()
+{
+    static QMap<QChar, QString> t = defaultTable();
+    return t;
+}
+
+bool isPrefixFolder(const QString &root, const QString &path)
+{
+    if (root == QLatin1String("/"))
+        return path.startsWith('/');
+    return path == root || path.startsWith(root + '/');
+}
+
+// Joins segments under a root, resolving "." and ".." without leaving it.
+QString joinUnder(const QString &root, const QStringList &base, const QString &rest)
+{
+    QStringList parts = base;
+    for (const QString &seg : rest.split(QRegularExpression(QStringLiteral("[\\\\/]")), Qt::SkipEmptyParts)) {
+        if (seg == QLatin1String("."))
+            continue;
+        if (seg == QLatin1String("..")) {
+            if (!parts.isEmpty())
+                parts.removeLast();
+            continue;
+        }
+        parts.append(seg);
+    }
+    QString out = root == QLatin1String("/") ? QString() : root;
+    for (const QString &p : parts)
+        out += '/' + p;
+    return out.isEmpty() ? QStringLiteral("/") : out;
+}
+
+QStringList relativeParts(const QString &root, const QString &hostFolder)
+{
+    QString rel = hostFolder.mid(root == QLatin1String("/") ? 1 : root.size() + 1);
+    return rel.split('/', Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+QList<QChar> driveLetters() { return table().keys(); }
+
+QString driveRoot(QChar letter) { return table().value(letter.toUpper()); }
+
+void setDriveRoot(QChar letter, const QString &hostFolder)
+{
+    if (hostFolder.isEmpty())
+        table().remove(letter.toUpper());
+    else
+        table().insert(letter.toUpper(), QDir::cleanPath(QDir(hostFolder).absolutePath()));
+}
+
+void resetDrives() { table() = defaultTable(); }
+
+QChar currentDrive()
+{
+    const QString cwd = QDir::cleanPath(QDir::currentPath());
+    QChar best;
+    int bestLen = -1;
+    for (auto it = table().cbegin(); it != table().cend(); ++it) {
+        if (isPrefixFolder(it.value(), cwd) && it.value().size() > bestLen) {
+            best = it.key();
+            bestLen = it.value().size();
+        }
+    }
+    return best;
+}
+
+QString toHostPath(const QString &path)
+{
+    if (path.startsWith(QLatin1String("\\\\")) || path.startsWith(QLatin1String("//")))
+        return {};
+    const QString cwd = QDir::cleanPath(QDir::currentPath());
+    if (path.size() >= 2 && path[1] == ':') {
+        const QChar letter = path[0].toUpper();
+        const QString root = driveRoot(letter);
+        if (root.isEmpty())
+            return {};
+        QString rest = path.mid(2);
+        // "C:name" is relative to the current folder when that lies on C:.
+        if (!rest.startsWith('\\') && !rest.startsWith('/') && letter == currentDrive())
+            return joinUnder(root, relativeParts(root, cwd), rest);
+        return joinUnder(root, {}, rest);
+    }
+    const QChar cur = currentDrive();
+    const QString root = cur.isNull() ? QStringLiteral("/") : driveRoot(cur);
+    if (path.startsWith('\\') || path.startsWith('/'))
+        return joinUnder(root, {}, path);
+    return joinUnder(root, relativeParts(root, cwd), path);
+}
+
+QString toDrivePath(const QString &hostPath)
+{
+    const QString p = QDir::cleanPath(QDir(hostPath).absolutePath());
+    QChar best;
+    int bestLen = -1;
+    for (auto it = table().cbegin(); it != table().cend(); ++it) {
+        if (isPrefixFolder(it.value(), p) && it.value().size() > bestLen) {
+            best = it.key();
+            bestLen = it.value().size();
+        }
+    }
+    if (best.isNull())
+        return {};
+    const QString root = driveRoot(best);
+    QString rest = p.mid(root == QLatin1String("/") ? 1 : root.size() + 1);
+    rest.replace('/', '\\');
+    return QString(best) + QStringLiteral(":\\") + rest;
+}
+
+} // namespace platform

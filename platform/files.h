@@ -1,0 +1,39 @@
+#pragma once
+// File attributes, free space and file times of drive-form paths.
+#include <QDateTime>
+#include <QString>
+#include <cstdint>
+
+namespace platform {
+
+enum FileAttr : int {
+    faReadOnly = 0x01,  // the owner has no write permission
+    faHidden = 0x02,    // the name starts with a dot
+    faSysFile = 0x04,   // never set on this platform
+    faVolumeID = 0x08,  // never set on this platform
+    faDirectory = 0x10, // the entry is a folder
+    faArchive = 0x20,   // every regular file
+};
+
+// Attributes of a drive-form path, or -1 when it does not exist.
+int fileAttributes(const QString &path);
+// Attributes of an entry given by host path (used while walking folders).
+int hostFileAttributes(const QString &hostPath);
+// Applies the read-only bit (owner write permission); other bits have no
+// carrier here and are accepted as they are. False when the path is missing.
+bool setFileAttributes(const QString &path, int attrs);
+
+// Bytes available to the user on the drive that holds the path, -1 on failure.
+std::int64_t diskFreeBytes(const QString &path);
+
+// Packed date-time of 2-second precision (local time), as file systems of the
+// designed platform keep it: bits 25-31 year-1980, 21-24 month, 16-20 day,
+// 11-15 hour, 5-10 minute, 0-4 second/2.
+std::uint32_t toDosDateTime(const QDateTime &t);
+QDateTime fromDosDateTime(std::uint32_t dos);
+
+// Last-write time; an invalid QDateTime when the file is missing.
+QDateTime lastWriteTime(const QString &path);
+bool setLastWriteTime(const QString &path, const QDateTime &t);
+
+} // namespace platform

@@ -1,0 +1,95 @@
+#include "AppCore.h"
+#include "Exceptions.h"
+#include "Fonts.h"
+
+#include <QFontMetrics>
+#include <QTest>
+
+class TestAppCore : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { App::initModules(); }
+
+    void fullStopRule_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("plain") << "Cannot open file x" << "Cannot open file x.";
+        QTest::newRow("bang") << "Cannot open file !" << "Cannot open file !";
+        QTest::newRow("paren") << "(PFCode = 11)" << "(PFCode = 11)";
+        QTest::newRow("dot") << "Done." << "Done.";
+        QTest::newRow("empty") << "" << "";
+        QTest::newRow("digit") << "code 5" << "code 5.";
+        QTest::newRow("polish") << "Błąd ą" << "Błąd ą.";
+    }
+    void fullStopRule()
+    {
+        QFETCH(QString, message);
+        QFETCH(QString, shown);
+        QCOMPARE(App::reportText(message), shown);
+    }
+
+    void reportShowsTitleAndSkipsAbort()
+    {
+        QStringList seen;
+        App::setSystemBoxHook([&](const QString &c, const QString &t) { seen << c << t; });
+        App::setTitle("Instalacja TAVRO DEMO");
+        App::showException(EAbort());
+        QVERIFY(seen.isEmpty());
+        App::showException(EFOpenError("Cannot open file C:\\X"));
+        QCOMPARE(seen, QStringList({"Instalacja TAVRO DEMO", "Cannot open file C:\\X."}));
+        App::setSystemBoxHook({});
+    }
+
+    void cleanupsRunInReverse()
+    {
+        QList<int> order;
+        App::addCleanup([&] { order << 1; });
+        App::addCleanup([&] { order << 2; });
+        App::runCleanups();
+        App::runCleanups();
+        QCOMPARE(order, QList<int>({2, 1}));
+    }
+
+    void fontCellHeights_data()
+    {
+        QTest::addColumn<QString>("face");
+        QTest::addColumn<int>("cell");
+        QTest::addColumn<bool>("bold");
+        QTest::addColumn<bool>("italic");
+        QTest::newRow("Arial 31 bold") << "Arial" << 31 << true << false;
+        QTest::newRow("Arial 21 bold") << "Arial" << 21 << true << false;
+        QTest::newRow("Arial 18 bold italic") << "Arial" << 18 << true << true;
+        QTest::newRow("Arial 16 bold italic") << "Arial" << 16 << true << true;
+        QTest::newRow("Arial Black 30") << "Arial Black" << 30 << true << false;
+        QTest::newRow("MS Sans Serif 16 bold") << "MS Sans Serif" << 16 << true << false;
+        QTest::newRow("MS Sans Serif 12 bold") << "MS Sans Serif" << 12 << true << false;
+        QTest::newRow("MS Sans Serif 11") << "MS Sans Serif" << 11 << false << false;
+        QTest::newRow("Times New Roman 23") << "Times New Roman" << 23 << true << false;
+        QTest::newRow("Courier New 16") << "Courier New" << 16 << true << false;
+    }
+    void fontCellHeights()
+    {
+        QFETCH(QString, face);
+        QFETCH(int, cell);
+        QFETCH(bool, bold);
+        QFETCH(bool, italic);
+        const QFont f = Fonts::make(face, cell, bold, italic);
+        QCOMPARE(QFontInfo(f).family(), Fonts::hostFamily(face));
+        QVERIFY2(std::abs(QFontMetrics(f).height() - cell) <= 1,
+                 qPrintable(QString("height %1 for cell %2").arg(QFontMetrics(f).height()).arg(cell)));
+    }
+
+    void negativeHeightIsPixelSize()
+    {
+        QCOMPARE(Fonts::make("Times New Roman", -17, true).pixelSize(), 17);
+    }
+
+    void displayTextTurnsCarriageReturns()
+    {
+        QCOMPARE(App::displayText("a\r\nb\rc"), QString("a\nb\nc"));
+    }
+};
+
+QTEST_MAIN(TestAppCore)
+#include "tst_appcore.moc"

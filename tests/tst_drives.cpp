@@ -1,0 +1,127 @@
+#include "drives.h"
+#include "files.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace platform;
+
+class TestDrives : public QObject {
+    Q_OBJECT
+    QTemporaryDir tmp;
+    QString home;
+
+private slots:
+    void init()
+    {
+        resetDrives();
+        home = QDir::cleanPath(QDir::homePath());
+        setDriveRoot('D', tmp.path());
+    }
+    void cleanup()
+    {
+        resetDrives();
+        QDir::setCurrent(home);
+    }
+
+    void defaultTable()
+    {
+        resetDrives();
+        QCOMPARE(driveRoot('C'), home);
+        QCOMPARE(driveRoot('z'), QStringLiteral("/"));
+        QVERIFY(driveRoot('Q').isEmpty());
+        QVERIFY(driveLetters().contains(QChar('C')));
+    }
+
+    void toHost_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("host"); // "~" = home, "@" = D:'s folder, "." = cwd (D:\sub)
+        QTest::newRow("C root") << "C:\\" << "~";
+        QTest::newRow("C folder") << "C:\\TVO-DEMO\\" << "~/TVO-DEMO";
+        QTest::newRow("lower case") << "c:\\tvo-demo\\a.txt" << "~/tvo-demo/a.txt";
+        QTest::newRow("Z is root") << "Z:\\etc\\hosts" << "/etc/hosts";
+        QTest::newRow("mapped D") << "D:\\x\\y" << "@/x/y";
+        QTest::newRow("dotdot clamps") << "D:\\..\\..\\x" << "@/x";
+        QTest::newRow("dotdot inside") << "D:\\a\\b\\..\\c" << "@/a/c";
+        QTest::newRow("relative") << "f.txt" << "./f.txt";
+        QTest::newRow("relative up") << "..\\g" << "@/g";
+        QTest::newRow("rooted") << "\\top\\f" << "@/top/f";
+        QTest::newRow("drive relative") << "D:f" << "./f";
+        QTest::newRow("unmapped") << "Q:\\x" << "";
+        QTest::newRow("share") << "\\\\srv\\share\\x" << "";
+    }
+    void toHost()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, host);
+        QVERIFY(QDir().mkpath(tmp.path() + "/sub"));
+        QVERIFY(QDir::setCurrent(tmp.path() + "/sub"));
+        QCOMPARE(currentDrive(), QChar('D'));
+        host.replace(QRegularExpression("^~"), home);
+        host.replace(QRegularExpression("^@"), QDir::cleanPath(tmp.path()));
+        host.replace(QRegularExpression("^\\."), QDir::cleanPath(tmp.path()) + "/sub");
+        QCOMPARE(toHostPath(path), host);
+    }
+
+    void currentDriveIsLongestPrefix()
+    {
+        QVERIFY(QDir::setCurrent("/"));
+        QCOMPARE(currentDrive(), QChar('Z'));
+        QVERIFY(QDir::setCurrent(home));
+        QCOMPARE(currentDrive(), QChar('C'));
+        QVERIFY(QDir::setCurrent(tmp.path()));
+        QCOMPARE(currentDrive(), QChar('D'));
+    }
+
+    void toDrive_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("drive");
+        QTest::newRow("home") << "~" << "C:\\";
+        QTest::newRow("under home") << "~/a/b" << "C:\\a\\b";
+        QTest::newRow("root") << "/" << "Z:\\";
+        QTest::newRow("etc") << "/etc/hosts" << "Z:\\etc\\hosts";
+        QTest::newRow("mapped") << "@/q" << "D:\\q";
+    }
+    void toDrive()
+    {
+        QFETCH(QString, host);
+        QFETCH(QString, drive);
+        host.replace(QRegularExpression("^~"), home);
+        host.replace(QRegularExpression("^@"), tmp.path());
+        QCOMPARE(toDrivePath(host), drive);
+        QCOMPARE(toHostPath(drive), QDir::cleanPath(host));
+    }
+
+    void attributes()
+    {
+        QFile f(tmp.path() + "/.hidden");
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        QCOMPARE(fileAttributes("D:\\.hidden"), faHidden | faArchive);
+        QVERIFY(setFileAttributes("D:\\.hidden", faReadOnly));
+        QCOMPARE(fileAttributes("D:\\.hidden"), faHidden | faArchive | faReadOnly);
+        QVERIFY(setFileAttributes("D:\\.hidden", 0));
+        QCOMPARE(fileAttributes("D:\\"), int(faDirectory));
+        QCOMPARE(fileAttributes("D:\\missing"), -1);
+        QCOMPARE(fileAttributes("Q:\\"), -1);
+        QVERIFY(!setFileAttributes("D:\\missing", 0));
+    }
+
+    void dosDateTime()
+    {
+        const QDateTime t(QDate(2010, 5, 17), QTime(13, 45, 31));
+        QCOMPARE(fromDosDateTime(toDosDateTime(t)), QDateTime(QDate(2010, 5, 17), QTime(13, 45, 30)));
+    }
+
+    void freeSpace()
+    {
+        QVERIFY(diskFreeBytes("D:\\") > 0);
+        QCOMPARE(diskFreeBytes("Q:\\"), std::int64_t(-1));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDrives)
+#include "tst_drives.moc"
