@@ -1,1 +1,207 @@
 #include "uInstDemo.h"
+#include "ui_uInstDemo.h"
+
+#include "AppCore.h"
+#include "Gauges.h"
+#include "HintBar.h"
+#include "JpegImage.h"
+#include "WizardLook.h"
+#include "okienko.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QValidator>
+
+namespace {
+
+// Every letter typed into the folder box is turned to upper case.
+class UpperCaseValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString &input, int &) const override
+    {
+        input = input.toUpper();
+        return Acceptable;
+    }
+};
+
+const QString kCentreText = QStringLiteral("Aby kontynuować instalację, kliknij obok przycisk DALEJ  >>>");
+
+} // namespace
+
+TForm1::TForm1(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+    , ui(std::make_unique<Ui::TForm1>())
+{
+    ui->setupUi(this);
+    setFixedSize(780, 473);
+    createComponents();
+    WizardLook::apply(this);
+    loadPictures();
+    ui->edKatalog->setValidator(new UpperCaseValidator(ui->edKatalog));
+    ui->lblKopiowanie->adjustSize();
+    qApp->installEventFilter(this); // key preview
+    if (const QScreen *s = QGuiApplication::primaryScreen())
+        move(s->availableGeometry().center() - rect().center());
+    FormCreate();
+}
+
+TForm1::~TForm1() { qApp->removeEventFilter(this); }
+
+void TForm1::createComponents()
+{
+    {
+        GaugeFormLoading loading; // stored values may arrive in any order
+        gaugeInstalka = new TGauge(ui->pInstalacja);
+        gaugeInstalka->setObjectName(QStringLiteral("gaugeInstalka"));
+        gaugeInstalka->setGeometry(90, 139, 600, 25);
+        gaugeInstalka->setForeColor(QColor(0x80, 0x00, 0x00));
+        gaugePlik = new TGauge(ui->pInstalacja);
+        gaugePlik->setObjectName(QStringLiteral("gaugePlik"));
+        gaugePlik->setGeometry(90, 329, 600, 16);
+        gaugePlik->setForeColor(QColor(0x80, 0x00, 0x00));
+        gaugePlik->setBackColor(QColor(0xC0, 0xC0, 0xC0));
+    }
+
+    hb = new THintBar(this);
+    hb->setObjectName(QStringLiteral("hb"));
+    hb->setGeometry(0, 447, 780, 26);
+    hb->setBtnWidth(90);
+    hb->setHelpButton(false);
+    hb->setTextAccept(QStringLiteral("DALEJ"));
+    hb->setTextCancel(QStringLiteral("Zamknij"));
+    hb->setTextCenter(kCentreText);
+    hb->setErrorState(false);
+    hb->setHelpHint(QStringLiteral("F1"));
+    hb->setAcceptHint(QStringLiteral("Enter"));
+    hb->setCancelHint(QStringLiteral("Esc"));
+    hb->setOnAccept([this](QObject *) { hbAccept(); });
+    hb->setOnCancel([this](QObject *) { hbCancel(); });
+}
+
+void TForm1::loadPictures()
+{
+    QFile logo(QStringLiteral(":/logo.jpg"));
+    if (logo.open(QIODevice::ReadOnly)) {
+        const QImage img = decodeJpeg(logo.readAll());
+        ui->imgLogo->setPixmap(QPixmap::fromImage(img));
+        if (!img.isNull())
+            ui->imgLogo->resize(img.size()); // sized to its image
+    }
+    const QPixmap icon(QStringLiteral(":/icon.gif"));
+    ui->imgIkona->setPixmap(icon);
+    if (!icon.isNull())
+        ui->imgIkona->resize(icon.size());
+}
+
+void TForm1::FormCreate()
+{
+    gaugeInstalka->setProgress(0);
+    gaugePlik->setProgress(0);
+    ShowPage(1);
+}
+
+void TForm1::ShowPage(int n)
+{
+    m_page = n;
+    ui->pStart->setVisible(n == 1);
+    ui->pKatalog->setVisible(n == 2);
+    ui->pInstalacja->setVisible(n == 3);
+    ui->pKoniec->setVisible(n == 4);
+    switch (n) {
+    case 2:
+        ui->edKatalog->setFocus();
+        break;
+    case 3:
+        hb->setTextAccept(QString());
+        hb->setTextCenter(QString());
+        QCoreApplication::postEvent(this, new QEvent(QEvent::Type(WM_INSTALL)));
+        break;
+    case 4:
+        hb->setTextAccept(QStringLiteral("Dalej"));
+        hb->setTextCancel(QString());
+        break;
+    default:
+        break;
+    }
+}
+
+void TForm1::hbAccept()
+{
+    switch (m_page) {
+    case 1:
+        ShowPage(2);
+        break;
+    case 2:
+        if (ValidateTargetFolder())
+            ShowPage(3);
+        break;
+    case 4:
+        LaunchInstalledProgram();
+        break;
+    default:
+        break;
+    }
+}
+
+void TForm1::hbCancel() { close(); }
+
+bool TForm1::FormCloseQuery()
+{
+    if (m_page != 3)
+        return true;
+    return ConfirmBox(QStringLiteral("Potwierdź"), QStringLiteral("Czy na pewno przerwać instalację ?"));
+}
+
+void TForm1::closeEvent(QCloseEvent *e)
+{
+    if (!FormCloseQuery()) {
+        e->ignore();
+        return;
+    }
+    e->accept();
+    // Closing the main window ends the application; a running installation
+    // sees the flag at its next step.
+    App::terminate();
+}
+
+bool TForm1::FormKeyDown(int key)
+{
+    if (key == Qt::Key_Return || key == Qt::Key_Enter)
+        hbAccept();
+    else if (key == Qt::Key_Escape)
+        hbCancel();
+    return false; // the key goes on to the focused control unchanged
+}
+
+bool TForm1::eventFilter(QObject *watched, QEvent *e)
+{
+    // Key preview: the window sees each key once, on its first delivery (to
+    // the focused control, or to the window itself), before that control.
+    if (e->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        auto *w = static_cast<QWidget *>(watched);
+        QWidget *focus = QApplication::focusWidget();
+        const bool first = focus ? w == focus : w == this;
+        if (first && w->window() == this)
+            return FormKeyDown(static_cast<QKeyEvent *>(e)->key());
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+bool TForm1::event(QEvent *e)
+{
+    if (e->type() == QEvent::Type(WM_INSTALL)) {
+        RunInstallation();
+        return true;
+    }
+    return QWidget::event(e);
+}
+
+// Until the installation run exists, the progress page passes straight on.
+void TForm1::RunInstallation() { ShowPage(4); }
+
+void TForm1::LaunchInstalledProgram() { close(); }

@@ -1,7 +1,57 @@
 #pragma once
+// The installer's one window: four pages above a hint bar.
 #include <QWidget>
+
+#include <memory>
+
+namespace Ui {
+class TForm1;
+}
+class THintBar;
+class TGauge;
+class TExplorer;
+class QEvent;
+
+// The private message by which the window starts the installation run once
+// the switch to the progress page has been handled.
+constexpr int WM_INSTALL = 10147;
+
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm1(QWidget *parent = nullptr) : QWidget(parent) {}
+    explicit TForm1(QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    int currentPage() const { return m_page; }
+    void ShowPage(int n);
+    void hbAccept();
+    void hbCancel();
+
+    std::unique_ptr<Ui::TForm1> ui;
+    THintBar *hb = nullptr;
+    TGauge *gaugeInstalka = nullptr;
+    TGauge *gaugePlik = nullptr;
+    TExplorer *explorer = nullptr;
+
+    void btnWybierzKatClick();
+
+protected:
+    bool event(QEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
+
+    // The installation run, started by WM_INSTALL.
+    virtual void RunInstallation();
+    // Checks and creates the target folder; true when the run may start.
+    virtual bool ValidateTargetFolder();
+    virtual void LaunchInstalledProgram();
+
+private:
+    void FormCreate();
+    bool FormCloseQuery();
+    bool FormKeyDown(int key);
+    void createComponents();
+    void loadPictures();
+
+    int m_page = 0;
 };

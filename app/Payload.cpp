@@ -1,0 +1,122 @@
+#include "Payload.h"
+
+#include "drives.h"
+#include "resstore.h"
+
+#include <QCoreApplication>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kLibraryName = QStringLiteral("UNRAR_DLL");
+
+QString g_sourceOverride;
+
+// Opens the installer's store; a file that cannot be read or whose store is
+// damaged ends here with an exception.
+void openStore(platform::ResourceStore &store)
+{
+    const QString host = g_sourceOverride.isEmpty() ? QCoreApplication::applicationFilePath() : g_sourceOverride;
+    switch (store.open(host, platform::toDrivePath(host))) {
+    case platform::ResourceStore::Plain:
+    case platform::ResourceStore::Valid:
+        return;
+    case platform::ResourceStore::Unreadable:
+        throw EFOpenError(store.errorString());
+    case platform::ResourceStore::Damaged:
+        throw EResourceDamaged(store.errorString());
+    }
+}
+
+// A target file, closed on every way out.
+class TargetFile {
+public:
+    explicit TargetFile(const QString &fileName)
+    {
+        const QString host = platform::toHostPath(fileName);
+        if (!host.isEmpty())
+            m_fd = ::open(host.toUtf8().constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (m_fd < 0)
+            throw EFCreateError(QStringLiteral("Cannot create file %1").arg(fileName));
+    }
+    ~TargetFile()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    TargetFile(const TargetFile &) = delete;
+    TargetFile &operator=(const TargetFile &) = delete;
+
+    int fd() const { return m_fd; }
+    // A failing close can be the first sign of a failed write (network file
+    // systems, full disks): it is reported, not ignored.
+    void close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        if (::close(fd) != 0)
+            throw EWriteError(QStringLiteral("Stream write error"));
+    }
+
+private:
+    int m_fd = -1;
+};
+
+void writeResource(platform::ResourceStore &store, const platform::StoredResource &res, TargetFile &file)
+{
+    switch (store.copyTo(res, file.fd())) {
+    case platform::ResourceStore::Copied:
+        return;
+    case platform::ResourceStore::WriteFailed:
+        throw EWriteError(QStringLiteral("Stream write error"));
+    case platform::ResourceStore::ReadFailed:
+        throw EReadError(store.errorString());
+    case platform::ResourceStore::CrcMismatch:
+        throw EResourceDamaged(store.errorString());
+    }
+}
+
+const platform::StoredResource *findResource(const platform::ResourceStore &store, const QString &name)
+{
+    return store.find(platform::kRawDataResource, name);
+}
+
+} // namespace
+
+bool HasEmbeddedLibrary()
+{
+    platform::ResourceStore store;
+    openStore(store);
+    return findResource(store, kLibraryName) != nullptr;
+}
+
+void WriteEmbeddedLibrary(const QString &fileName)
+{
+    platform::ResourceStore store;
+    openStore(store);
+    const platform::StoredResource *res = findResource(store, kLibraryName);
+    if (!res)
+        throw EResNotFound(QStringLiteral("Resource %1 not found").arg(kLibraryName));
+    TargetFile file(fileName);
+    writeResource(store, *res, file);
+    file.close();
+}
+
+void WriteEmbeddedArchive(const QString &fileName)
+{
+    TargetFile file(fileName);
+    platform::ResourceStore store;
+    openStore(store);
+    // The piece list ends at the first number without a resource; any other
+    // failure goes to the caller.
+    for (int n = 0;; ++n) {
+        const platform::StoredResource *res = findResource(store, QStringLiteral("TVODEMO_%1").arg(n));
+        if (!res)
+            break;
+        writeResource(store, *res, file);
+    }
+    file.close();
+}
+
+void SetPayloadSourceForTesting(const QString &hostPath) { g_sourceOverride = hostPath; }

@@ -1,0 +1,68 @@
+#include "WizardLook.h"
+#include "Fonts.h"
+
+#include <QWidget>
+
+namespace WizardLook {
+
+const QList<ControlLook> &controls()
+{
+    static const QColor white(0xFF, 0xFF, 0xFF), silver(0xC0, 0xC0, 0xC0), yellow(0xFF, 0xFF, 0x00),
+        demo(0xFF, 0xF0, 0x40), black(0, 0, 0);
+    static const QList<ControlLook> looks = {
+        {"lblWitamy", "Arial", 31, true, false, white, {}},
+        {"lblDemo", "Arial Black", 30, true, false, demo, {}},
+        {"lblOpis", "Arial", 18, true, true, silver, {}},
+        {"lblPodaj", "Arial", 21, true, false, yellow, {}},
+        {"edKatalog", "MS Sans Serif", 16, true, false, {}, {}},
+        {"btnWybierzKat", "MS Sans Serif", 16, false, false, {}, {}},
+        {"lblPrzebieg", "Arial", 21, true, false, white, {}},
+        {"gaugeInstalka", "MS Sans Serif", 16, true, false, {}, {}},
+        {"lblKopiowanie", "Arial", 16, true, true, silver, {}},
+        {"lblPlik", "Arial", 16, true, false, silver, {}},
+        {"gaugePlik", "MS Sans Serif", 12, true, false, {}, {}},
+        {"lblWybrany", "Arial", 16, true, true, silver, {}},
+        {"lblKatalog", "Arial", 16, true, false, silver, {}},
+        {"lblKoniec", "Arial", 31, true, false, yellow, {}},
+        {"lblKliknij", "Arial", 18, true, true, silver, {}},
+        {"lblAutomat", "Arial", 18, true, true, silver, {}},
+        {"lblNastepnym", "Arial", 18, true, true, white, {}},
+        {"lblDwukrotnie", "Arial", 18, true, true, white, {}},
+        {"lblIkona", "MS Sans Serif", 11, false, false, white, black},
+    };
+    return looks;
+}
+
+static void paint(QWidget *w, QPalette::ColorRole role, const QColor &c)
+{
+    QPalette p = w->palette();
+    p.setColor(role, c);
+    w->setPalette(p);
+}
+
+void apply(QWidget *form)
+{
+    form->setFont(Fonts::make(QStringLiteral("MS Sans Serif"), 11));
+    paint(form, QPalette::Window, windowColor);
+    form->setAutoFillBackground(true);
+    for (const char *page : {"pStart", "pKatalog", "pInstalacja", "pKoniec"}) {
+        if (auto *p = form->findChild<QWidget *>(QLatin1String(page)))
+            paint(p, QPalette::Window, pageColor);
+    }
+    if (auto *icon = form->findChild<QWidget *>(QStringLiteral("pIkona")))
+        paint(icon, QPalette::Window, desktopColor);
+    for (const ControlLook &look : controls()) {
+        QWidget *w = form->findChild<QWidget *>(QLatin1String(look.name));
+        if (!w)
+            continue;
+        w->setFont(Fonts::make(QLatin1String(look.face), look.cellHeight, look.bold, look.italic));
+        if (look.color.isValid())
+            paint(w, QPalette::WindowText, look.color);
+        if (look.background.isValid()) {
+            paint(w, QPalette::Window, look.background);
+            w->setAutoFillBackground(true);
+        }
+    }
+}
+
+} // namespace WizardLook

@@ -1,0 +1,28 @@
+#pragma once
+// The wizard's colours and fonts, control by control, as plain data so that
+// tests can hold the window against it.
+#include <QColor>
+#include <QList>
+#include <QString>
+
+class QWidget;
+
+struct ControlLook {
+    const char *name;   // object name of the control
+    const char *face;   // designed font face
+    int cellHeight;     // designed line height in pixels
+    bool bold;
+    bool italic;
+    QColor color;       // text colour; invalid = leave as it is
+    QColor background;  // invalid = transparent over the page
+};
+
+namespace WizardLook {
+inline const QColor windowColor{0x00, 0x5D, 0xBE};
+inline const QColor pageColor{0xBB, 0x16, 0x00};
+inline const QColor desktopColor{0x3A, 0x6E, 0xA5};
+
+const QList<ControlLook> &controls();
+// Gives every control of the window its font and colours.
+void apply(QWidget *form);
+} // namespace WizardLook

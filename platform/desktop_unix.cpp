@@ -1,0 +1,114 @@
+#include "desktop.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QTextStream>
+
+namespace platform {
+
+QString desktopFolder()
+{
+    const QString home = QDir::homePath();
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty())
+        config = home + QStringLiteral("/.config");
+    QFile dirs(config + QStringLiteral("/user-dirs.dirs"));
+    if (dirs.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        QTextStream in(&dirs);
+        while (!in.atEnd()) {
+            const QString line = in.readLine().trimmed();
+            if (!line.startsWith(QLatin1String("XDG_DESKTOP_DIR=")))
+                continue;
+            QString v = line.mid(16);
+            if (v.size() >= 2 && v.startsWith('"') && v.endsWith('"'))
+                v = v.mid(1, v.size() - 2);
+            v.replace(QLatin1String("$HOME"), home);
+            if (v.startsWith('/'))
+                return QDir::cleanPath(v);
+        }
+    }
+    return home + QStringLiteral("/Desktop");
+}
+
+static QString quoteArgument(const QString &arg)
+{
+    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    bool plain = !arg.isEmpty();
+    for (const QChar c : arg)
+        plain = plain && !reserved.contains(c);
+    if (plain)
+        return arg;
+    QString q = QStringLiteral("\"");
+    for (const QChar c : arg) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\')
+            q += '\\';
+        q += c;
+    }
+    return q + '"';
+}
+
+static QString escapeString(const QString &s)
+{
+    QString out;
+    for (const QChar c : s) {
+        if (c == '\\')
+            out += QLatin1String("\\\\");
+        else if (c == '\n')
+            out += QLatin1String("\\n");
+        else if (c == '\t')
+            out += QLatin1String("\\t");
+        else if (c == '\r')
+            out += QLatin1String("\\r");
+        else
+            out += c;
+    }
+    return out;
+}
+
+QString desktopExecLine(const QStringList &argv)
+{
+    QStringList quoted;
+    for (const QString &a : argv) {
+        QString q = quoteArgument(a);
+        q.replace('%', QLatin1String("%%")); // field codes start with %
+        quoted << q;
+    }
+    return escapeString(quoted.join(' '));
+}
+
+QString desktopEntryText(const DesktopEntry &e)
+{
+    return QStringLiteral("[Desktop Entry]\nType=Application\nVersion=1.0\nName=%1\nExec=%2\nPath=%3\nTerminal=false\n")
+        .arg(escapeString(e.name), desktopExecLine(e.argv), escapeString(e.workingDir));
+}
+
+bool writeDesktopEntry(const QString &hostFile, const DesktopEntry &entry, QString *error)
+{
+    QSaveFile f(hostFile);
+    if (!f.open(QIODevice::WriteOnly) || f.write(desktopEntryText(entry).toUtf8()) < 0 || !f.commit()) {
+        if (error)
+            *error = f.errorString();
+        return false;
+    }
+    QFile::setPermissions(hostFile, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+                                        | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+    const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));
+    if (!gio.isEmpty()) {
+        QProcess p;
+        p.start(gio, {QStringLiteral("set"), hostFile, QStringLiteral("metadata::trusted"), QStringLiteral("true")});
+        p.waitForFinished(5000); // without a session bus gio fails; the entry works all the same
+    }
+    return true;
+}
+
+bool startDetached(const QStringList &argv, const QString &workingDir)
+{
+    if (argv.isEmpty())
+        return false;
+    return QProcess::startDetached(argv.first(), argv.mid(1), workingDir);
+}
+
+} // namespace platform

@@ -1,0 +1,76 @@
+# Shared steps of the end-to-end tests: a private X server of a given size,
+# waiting for windows, reading screen pixels.
+set -euo pipefail
+export QT_QPA_PLATFORM=xcb
+unset WAYLAND_DISPLAY
+
+E2E_TMP="$(mktemp -d)"
+XVFB_PID=""
+APP_PID=""
+
+e2e_cleanup() {
+  [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
+  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+  rm -rf "$E2E_TMP"
+}
+trap e2e_cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# start_xvfb WIDTHxHEIGHT: a server of its own, kept alive between clients.
+start_xvfb() {
+  local n
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 "${1}x24" -noreset -nolisten tcp >"$E2E_TMP/xvfb.log" 2>&1 &
+    XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do
+      xdpyinfo >/dev/null 2>&1 && return 0
+      kill -0 "$XVFB_PID" 2>/dev/null || break
+      sleep 0.1
+    done
+  done
+  fail "no X server could be started"
+}
+
+# wait_window NAME [SECONDS]: prints the id of the first visible window so named.
+wait_window() {
+  local id
+  for _ in $(seq $((${2:-10} * 10))); do
+    id="$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1 || true)"
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# type_key WINDOW KEY: focuses the window and sends the key through XTEST.
+type_key() {
+  xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"
+  sleep 0.2
+  xdotool key --clearmodifiers "$2"
+}
+
+# pixel X Y: the colour of a screen pixel as #RRGGBB.
+pixel() {
+  import -window root "$E2E_TMP/shot.png"
+  convert "$E2E_TMP/shot.png" -format "%[hex:p{$1,$2}]" info: | sed 's/^/#/' | cut -c1-7
+}
+
+# window_origin ID: prints "X Y" of the window's top-left corner.
+window_origin() {
+  xdotool getwindowgeometry --shell "$1" | awk -F= '/^X=/{x=$2}/^Y=/{y=$2}END{print x, y}'
+}
+
+# wait_exit PID SECONDS: prints the exit status, or fails after the timeout.
+wait_exit() {
+  for _ in $(seq $(($2 * 10))); do
+    if ! kill -0 "$1" 2>/dev/null; then
+      wait "$1" && echo 0 || echo $?
+      return 0
+    fi
+    sleep 0.1
+  done
+  fail "process $1 still running after $2 s"
+}

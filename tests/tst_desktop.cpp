@@ -1,0 +1,97 @@
+#include "desktop.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace platform;
+
+class TestDesktop : public QObject {
+    Q_OBJECT
+    QTemporaryDir tmp;
+
+private slots:
+    void execLine_data()
+    {
+        QTest::addColumn<QStringList>("argv");
+        QTest::addColumn<QString>("exec");
+        QTest::newRow("plain") << QStringList{"/opt/a/TVODEMO.EXE", "katCD=/media/cd"}
+                               << "/opt/a/TVODEMO.EXE katCD=/media/cd";
+        QTest::newRow("blank") << QStringList{"/home/u/My Dir/TVODEMO.EXE"} << "\"/home/u/My Dir/TVODEMO.EXE\"";
+        QTest::newRow("dollar and quote") << QStringList{"a$b\"c"} << "\"a\\\\$b\\\\\"c\"";
+        QTest::newRow("backslash") << QStringList{"x\\y"} << "\"x\\\\\\\\y\"";
+        QTest::newRow("percent") << QStringList{"100%"} << "100%%";
+        QTest::newRow("empty argument") << QStringList{"p", ""} << "p \"\"";
+    }
+    void execLine()
+    {
+        QFETCH(QStringList, argv);
+        QFETCH(QString, exec);
+        QCOMPARE(desktopExecLine(argv), exec);
+    }
+
+    void writtenEntryValidates()
+    {
+        const QString file = tmp.path() + "/Tavro 2010 DEMO.desktop";
+        DesktopEntry e{"Tavro 2010 DEMO", {tmp.path() + "/T O/TVODEMO.EXE", "katCD=/media/c d"}, tmp.path() + "/T O"};
+        QString err;
+        QVERIFY2(writeDesktopEntry(file, e, &err), qPrintable(err));
+        QVERIFY(QFileInfo(file).isExecutable());
+        const QString validator = QStandardPaths::findExecutable("desktop-file-validate");
+        QVERIFY2(!validator.isEmpty(), "desktop-file-validate is installed by the set-up script");
+        QProcess p;
+        p.start(validator, {file});
+        QVERIFY(p.waitForFinished(10000));
+        QVERIFY2(p.exitCode() == 0, p.readAllStandardOutput().constData());
+        QVERIFY(p.readAllStandardOutput().trimmed().isEmpty());
+    }
+
+    void unwritableFolderFails()
+    {
+        QString err;
+        QVERIFY(!writeDesktopEntry(tmp.path() + "/missing/x.desktop", {"n", {"p"}, "/"}, &err));
+        QVERIFY(!err.isEmpty());
+    }
+
+    void desktopFolderFromUserDirs_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("folder"); // relative to HOME
+        QTest::newRow("home relative") << "XDG_DESKTOP_DIR=\"$HOME/Pulpit\"" << "/Pulpit";
+        QTest::newRow("none") << "XDG_MUSIC_DIR=\"$HOME/Muzyka\"" << "/Desktop";
+    }
+    void desktopFolderFromUserDirs()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, folder);
+        const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("HOME", tmp.path().toUtf8());
+        qputenv("XDG_CONFIG_HOME", (tmp.path() + "/cfg").toUtf8());
+        QDir().mkpath(tmp.path() + "/cfg");
+        QFile f(tmp.path() + "/cfg/user-dirs.dirs");
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(("# comment\n" + line + "\n").toUtf8());
+        f.close();
+        const QString got = desktopFolder();
+        qputenv("HOME", oldHome);
+        qputenv("XDG_CONFIG_HOME", oldConfig);
+        QCOMPARE(got, tmp.path() + folder);
+    }
+
+    void startDetachedRunsInFolder()
+    {
+        const QString out = tmp.path() + "/pwd.txt";
+        QVERIFY(startDetached({"/bin/sh", "-c", "pwd > \"$0\"", out}, tmp.path()));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(out).size() > 0, 5000);
+        QFile f(out);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(f.readAll()).trimmed(), QDir(tmp.path()).canonicalPath());
+        QVERIFY(!startDetached({tmp.path() + "/no-such-program"}, tmp.path()));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDesktop)
+#include "tst_desktop.moc"

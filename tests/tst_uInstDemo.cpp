@@ -1,0 +1,274 @@
+#include "AppCore.h"
+#include "Fonts.h"
+#include "Gauges.h"
+#include "HintBar.h"
+#include "JpegImage.h"
+#include "WizardLook.h"
+#include "okienko.h"
+#include "uInstDemo.h"
+#include "ui_uInstDemo.h"
+
+#include <QAbstractButton>
+#include <QFile>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+
+namespace {
+
+// The window with its installation run replaced by a recorder.
+class Wizard : public TForm1 {
+public:
+    int runs = 0;
+    int pageWhenRun = 0;
+    bool validateResult = true;
+    int launches = 0;
+
+protected:
+    void RunInstallation() override
+    {
+        ++runs;
+        pageWhenRun = currentPage();
+    }
+    bool ValidateTargetFolder() override { return validateResult; }
+    void LaunchInstalledProgram() override
+    {
+        ++launches;
+        TForm1::LaunchInstalledProgram();
+    }
+};
+
+struct Questions {
+    QStringList asked;
+    int answer = 7;
+    Questions()
+    {
+        SetMsgAnswerProvider([this](TMsgOkienko &d) {
+            asked << d.windowTitle() + "|" + d.lbl->text();
+            return answer;
+        });
+    }
+    ~Questions() { SetMsgAnswerProvider({}); }
+};
+
+int installEventsIn(QObject *target)
+{
+    struct Counter : QObject {
+        int n = 0;
+        bool eventFilter(QObject *, QEvent *e) override
+        {
+            if (e->type() == QEvent::Type(WM_INSTALL))
+                ++n;
+            return false;
+        }
+    } counter;
+    target->installEventFilter(&counter);
+    QCoreApplication::sendPostedEvents(target);
+    target->removeEventFilter(&counter);
+    return counter.n;
+}
+
+void toPage(Wizard &w, int page)
+{
+    while (w.currentPage() < page) {
+        if (w.currentPage() == 3)
+            w.ShowPage(4);
+        else
+            w.hbAccept();
+    }
+}
+
+} // namespace
+
+class TestWizard : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { App::initModules(); }
+    void init() { App::resetTerminated(); }
+
+    void startsOnWelcomePage()
+    {
+        Wizard w;
+        QCOMPARE(w.currentPage(), 1);
+        QCOMPARE(w.windowTitle(), QString("Instalacja DEMO Wylicznika TAVRO 2010"));
+        QVERIFY(!w.ui->pStart->isHidden());
+        QVERIFY(w.ui->pKatalog->isHidden() && w.ui->pInstalacja->isHidden() && w.ui->pKoniec->isHidden());
+        QCOMPARE(w.hb->textAccept(), QString("DALEJ"));
+        QCOMPARE(w.hb->textCancel(), QString("Zamknij"));
+        QCOMPARE(w.hb->textCenter(), QString("Aby kontynuować instalację, kliknij obok przycisk DALEJ  >>>"));
+        QCOMPARE(w.size(), QSize(780, 473));
+        QCOMPARE(w.hb->geometry(), QRect(0, 447, 780, 26));
+        QCOMPARE(w.gaugeInstalka->progress(), 0);
+    }
+
+    void enterAndEscape_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("answer");    // to the close question
+        QTest::addColumn<int>("pageAfter"); // 0 = window closed
+        QTest::addColumn<int>("questions");
+        QTest::newRow("enter on 1") << 1 << int(Qt::Key_Return) << 0 << 2 << 0;
+        QTest::newRow("keypad enter on 1") << 1 << int(Qt::Key_Enter) << 0 << 2 << 0;
+        QTest::newRow("enter on 2") << 2 << int(Qt::Key_Return) << 0 << 3 << 0;
+        QTest::newRow("enter on 3") << 3 << int(Qt::Key_Return) << 0 << 3 << 0;
+        QTest::newRow("esc on 1") << 1 << int(Qt::Key_Escape) << 0 << 0 << 0;
+        QTest::newRow("esc on 2") << 2 << int(Qt::Key_Escape) << 0 << 0 << 0;
+        QTest::newRow("esc on 3, no") << 3 << int(Qt::Key_Escape) << 7 << 3 << 1;
+        QTest::newRow("esc on 3, close box") << 3 << int(Qt::Key_Escape) << 2 << 3 << 1;
+        QTest::newRow("esc on 3, yes") << 3 << int(Qt::Key_Escape) << 1 << 0 << 1;
+        QTest::newRow("esc on 4") << 4 << int(Qt::Key_Escape) << 0 << 0 << 0;
+    }
+    void enterAndEscape()
+    {
+        QFETCH(int, page);
+        QFETCH(int, key);
+        QFETCH(int, answer);
+        QFETCH(int, pageAfter);
+        QFETCH(int, questions);
+        Questions q;
+        q.answer = answer;
+        Wizard w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        toPage(w, page);
+        QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : &w;
+        if (page == 2)
+            QCOMPARE(target, w.ui->edKatalog);
+        QTest::keyClick(target, Qt::Key(key));
+        QCOMPARE(q.asked.size(), questions);
+        if (questions)
+            QCOMPARE(q.asked.first(), QString("Potwierdź|Czy na pewno przerwać instalację ?"));
+        if (pageAfter == 0) {
+            QVERIFY(!w.isVisible());
+            QVERIFY(App::terminated());
+        } else {
+            QVERIFY(w.isVisible());
+            QCOMPARE(w.currentPage(), pageAfter);
+            QVERIFY(!App::terminated());
+        }
+    }
+
+    void closeBoxAsksOnlyOnProgressPage_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<int>("questions");
+        for (int p = 1; p <= 4; ++p)
+            QTest::addRow("page %d", p) << p << (p == 3 ? 1 : 0);
+    }
+    void closeBoxAsksOnlyOnProgressPage()
+    {
+        QFETCH(int, page);
+        QFETCH(int, questions);
+        Questions q;
+        q.answer = 1;
+        Wizard w;
+        w.show();
+        toPage(w, page);
+        QVERIFY(w.close());
+        QCOMPARE(q.asked.size(), questions);
+    }
+
+    void refusedFolderKeepsPageTwo()
+    {
+        Wizard w;
+        w.validateResult = false;
+        toPage(w, 2);
+        w.hbAccept();
+        QCOMPARE(w.currentPage(), 2);
+        QCOMPARE(installEventsIn(&w), 0);
+    }
+
+    void installEventPostedOnceAfterAccept()
+    {
+        Wizard w;
+        toPage(w, 2);
+        w.hbAccept(); // the accept handler returns before the run starts
+        QCOMPARE(w.currentPage(), 3);
+        QCOMPARE(w.runs, 0);
+        QCOMPARE(installEventsIn(&w), 1);
+        QCOMPARE(w.runs, 1);
+        QCOMPARE(w.pageWhenRun, 3);
+        QCOMPARE(installEventsIn(&w), 0);
+    }
+
+    void progressPageHidesAccept()
+    {
+        Wizard w;
+        w.show();
+        toPage(w, 3);
+        QCOMPARE(w.hb->textAccept(), QString());
+        QCOMPARE(w.hb->textCenter(), QString());
+        QCOMPARE(w.hb->textCancel(), QString("Zamknij"));
+        w.ShowPage(4);
+        QCOMPARE(w.hb->textAccept(), QString("Dalej"));
+        QCOMPARE(w.hb->textCancel(), QString());
+        QCOMPARE(w.hb->textCenter(), QString());
+        w.hbAccept();
+        QCOMPARE(w.launches, 1);
+    }
+
+    void folderBoxTurnsLettersUpper()
+    {
+        Wizard w;
+        w.show();
+        toPage(w, 2);
+        w.ui->edKatalog->clear();
+        QTest::keyClicks(w.ui->edKatalog, "d:\\programy\\ż");
+        QCOMPARE(w.ui->edKatalog->text(), QString("D:\\PROGRAMY\\Ż"));
+    }
+
+    void fontsMatchDesignedCells_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("cell");
+        for (const ControlLook &l : WizardLook::controls())
+            QTest::newRow(l.name) << QString(l.name) << l.cellHeight;
+    }
+    void fontsMatchDesignedCells()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, cell);
+        Wizard w;
+        QWidget *c = w.findChild<QWidget *>(name);
+        QVERIFY(c);
+        QVERIFY(std::abs(QFontMetrics(c->font()).height() - cell) <= 1);
+    }
+
+    void picturesSizedToTheirImages()
+    {
+        Wizard w;
+        QCOMPARE(w.ui->imgLogo->pixmap().size(), QSize(630, 190));
+        QCOMPARE(w.ui->imgLogo->geometry(), QRect(77, 165, 630, 190));
+        QCOMPARE(w.ui->imgIkona->geometry(), QRect(21, 5, 44, 39));
+    }
+
+    void pageColours()
+    {
+        Wizard w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QImage shot = w.grab().toImage();
+        QCOMPARE(shot.pixelColor(5, 5), WizardLook::pageColor);
+        QCOMPARE(shot.pixelColor(300, 460), QColor(Qt::black)); // hint bar
+    }
+
+    void jpegDecoder_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("garbage") << QByteArray("not a picture at all", 20);
+        QFile f(":/logo.jpg");
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QTest::newRow("header only") << f.read(2);
+    }
+    void jpegDecoder()
+    {
+        QFETCH(QByteArray, data);
+        QVERIFY(decodeJpeg(data).isNull());
+    }
+};
+
+QTEST_MAIN(TestWizard)
+#include "tst_uInstDemo.moc"
