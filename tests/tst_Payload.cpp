@@ -1,0 +1,253 @@
+#include "AppCore.h"
+#include "Payload.h"
+#include "drives.h"
+#include "resstore.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <fcntl.h>
+#include <unistd.h>
+
+using platform::kRawDataResource;
+
+namespace {
+const QByteArray kRarSignature("Rar!\x1A\x07\x00", 7);
+
+// Bytes of piece n: the archive signature at the start of piece 0, then a
+// pattern that differs from piece to piece.
+QByteArray pieceBytes(int n, int size)
+{
+    QByteArray b(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        b[i] = char((i * 7 + n * 31) & 0xFF);
+    if (n == 0)
+        b.replace(0, kRarSignature.size(), kRarSignature);
+    return b;
+}
+
+struct Res {
+    QString name;
+    QByteArray bytes;
+    quint32 type = kRawDataResource;
+};
+} // namespace
+Q_DECLARE_METATYPE(Res)
+
+class TestPayload : public QObject {
+    Q_OBJECT
+    QTemporaryDir tmp;
+
+    QString host(const QString &name) const { return tmp.filePath(name); }
+
+    // A copy of this test program (a plain executable) with the resources
+    // appended, as the packer makes it.
+    QString makeInstaller(const QList<Res> &resources, const QString &name = QStringLiteral("setup"))
+    {
+        const QString path = host(name);
+        QFile::remove(path);
+        if (!QFile::copy(QCoreApplication::applicationFilePath(), path))
+            qFatal("cannot copy the test program");
+        SetPayloadSourceForTesting(path);
+        if (resources.isEmpty())
+            return path;
+        const int fd = ::open(path.toUtf8().constData(), O_WRONLY | O_APPEND);
+        platform::ResourceStoreWriter w(fd);
+        for (const Res &r : resources)
+            if (!w.addBytes(r.type, r.name, r.bytes))
+                qFatal("addBytes failed");
+        if (!w.finish())
+            qFatal("finish failed");
+        ::close(fd);
+        return path;
+    }
+
+    static QByteArray readAll(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    static void patchByte(const QString &path, qint64 offsetFromEnd)
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        f.seek(f.size() - offsetFromEnd);
+        char c = 0;
+        f.getChar(&c);
+        f.seek(f.size() - offsetFromEnd);
+        f.putChar(char(c ^ 0x5A));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        App::initModules();
+        QVERIFY(tmp.isValid());
+        platform::setDriveRoot('T', tmp.path());
+    }
+
+    void joinsPiecesInNumberOrder_data()
+    {
+        QTest::addColumn<QList<int>>("stored"); // piece numbers in store order
+        QTest::addColumn<QList<int>>("sizes");
+        QTest::addColumn<int>("joinedPieces"); // pieces 0..joinedPieces-1 make the file
+        QTest::addColumn<qint64>("expectedSize");
+        QTest::newRow("seven pieces") << QList<int> {0, 1, 2, 3, 4, 5, 6}
+                                      << QList<int> {1000000, 1000000, 1000000, 1000000, 1000000, 1000000, 556953}
+                                      << 7 << qint64(6556953);
+        QTest::newRow("gap after piece 1") << QList<int> {0, 1, 3} << QList<int> {1000000, 1000000, 1000000} << 2
+                                           << qint64(2000000);
+        QTest::newRow("stored out of order") << QList<int> {2, 0, 1} << QList<int> {300, 100, 200} << 3
+                                             << qint64(600);
+        QTest::newRow("no piece 0") << QList<int> {1, 2} << QList<int> {10, 10} << 0 << qint64(0);
+        QTest::newRow("piece 10 after 9") << QList<int> {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}
+                                          << QList<int>(11, 1000) << 11 << qint64(11000);
+    }
+    void joinsPiecesInNumberOrder()
+    {
+        QFETCH(QList<int>, stored);
+        QFETCH(QList<int>, sizes);
+        QFETCH(int, joinedPieces);
+        QFETCH(qint64, expectedSize);
+        QList<Res> res {{QStringLiteral("UNRAR_DLL"), QByteArray("lib")}};
+        QMap<int, QByteArray> pieces;
+        for (int i = 0; i < stored.size(); ++i) {
+            pieces[stored[i]] = pieceBytes(stored[i], sizes[i]);
+            res.append({QStringLiteral("TVODEMO_%1").arg(stored[i]), pieces[stored[i]]});
+        }
+        makeInstaller(res);
+
+        WriteEmbeddedArchive(QStringLiteral("T:\\TVO-DEMO.RAR"));
+        const QByteArray out = readAll(host(QStringLiteral("TVO-DEMO.RAR")));
+        QCOMPARE(out.size(), expectedSize);
+        QByteArray expected;
+        for (int n = 0; n < joinedPieces; ++n)
+            expected += pieces[n];
+        QVERIFY(out == expected);
+        if (expectedSize > 7 && stored.first() == 0)
+            QCOMPARE(out.left(7), kRarSignature);
+    }
+
+    void hasEmbeddedLibrary_data()
+    {
+        QTest::addColumn<QList<Res>>("resources");
+        QTest::addColumn<bool>("expected");
+        QTest::newRow("plain installer") << QList<Res> {} << false;
+        QTest::newRow("library only") << QList<Res> {{QStringLiteral("UNRAR_DLL"), "x"}} << true;
+        QTest::newRow("pieces only") << QList<Res> {{QStringLiteral("TVODEMO_0"), "x"}} << false;
+        QTest::newRow("library of another type") << QList<Res> {{QStringLiteral("UNRAR_DLL"), "x", 3}} << false;
+        QTest::newRow("other, empty resource") << QList<Res> {{QStringLiteral("X"), {}}} << false;
+    }
+    void hasEmbeddedLibrary()
+    {
+        QFETCH(QList<Res>, resources);
+        QFETCH(bool, expected);
+        makeInstaller(resources);
+        QCOMPARE(HasEmbeddedLibrary(), expected);
+    }
+
+    void writesLibraryOverExistingFile()
+    {
+        const QByteArray lib = pieceBytes(5, 150528);
+        makeInstaller({{QStringLiteral("UNRAR_DLL"), lib}, {QStringLiteral("TVODEMO_0"), "abc"}});
+        const QString libPath = host(QStringLiteral("TVOUNRAR.DLL")), rarPath = host(QStringLiteral("TVO-DEMO.RAR"));
+        for (const QString &p : {libPath, rarPath}) {
+            QFile f(p);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(400000, 'z'));
+        }
+        WriteEmbeddedLibrary(QStringLiteral("T:\\TVOUNRAR.DLL"));
+        WriteEmbeddedArchive(QStringLiteral("T:\\TVO-DEMO.RAR"));
+        QVERIFY(readAll(libPath) == lib);
+        QCOMPARE(readAll(rarPath), QByteArray("abc"));
+    }
+
+    void missingLibraryIsNotFound()
+    {
+        makeInstaller({{QStringLiteral("TVODEMO_0"), "abc"}});
+        QFile::remove(host(QStringLiteral("TVOUNRAR.DLL")));
+        QVERIFY_THROWS_EXCEPTION(EResNotFound, WriteEmbeddedLibrary(QStringLiteral("T:\\TVOUNRAR.DLL")));
+        QVERIFY(!QFile::exists(host(QStringLiteral("TVOUNRAR.DLL"))));
+    }
+
+    // Damage is reported with a message that names the installer file, by the
+    // presence test as well as by the writers; none of them answers as if the
+    // file were a plain installer.
+    void damagedInstaller_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::newRow("trailer cut off") << "cut:10";
+        QTest::newRow("cut inside a piece") << "cut:600000";
+        QTest::newRow("flipped byte in a piece") << "flip:piece";
+        QTest::newRow("flipped byte in the index") << "flip:index";
+        QTest::newRow("bytes beyond the program image") << "junk";
+    }
+    void damagedInstaller()
+    {
+        QFETCH(QString, damage);
+        QList<Res> res {{QStringLiteral("UNRAR_DLL"), pieceBytes(9, 5000)}};
+        for (int n = 0; n < 3; ++n)
+            res.append({QStringLiteral("TVODEMO_%1").arg(n), pieceBytes(n, 300000)});
+        const QString path = damage == "junk" ? makeInstaller({}) : makeInstaller(res);
+        const qint64 size = QFileInfo(path).size();
+        if (damage.startsWith("cut:"))
+            QVERIFY(QFile::resize(path, size - damage.mid(4).toInt()));
+        else if (damage == "flip:piece")
+            patchByte(path, 350000); // inside TVODEMO_2
+        else if (damage == "flip:index")
+            patchByte(path, 40);
+        else {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::Append));
+            f.write("leftover");
+        }
+
+        const QString name = platform::toDrivePath(path);
+        auto check = [&](auto &&call) {
+            try {
+                call();
+                QFAIL("no exception");
+            } catch (const EResourceDamaged &e) {
+                QVERIFY2(e.message().contains(name) && e.message().contains("damaged"), qPrintable(e.message()));
+            }
+        };
+        if (damage == "flip:piece") {
+            QVERIFY(HasEmbeddedLibrary()); // the index is sound
+            check([] { WriteEmbeddedArchive(QStringLiteral("T:\\TVO-DEMO.RAR")); });
+            return;
+        }
+        check([] { HasEmbeddedLibrary(); });
+        check([] { WriteEmbeddedLibrary(QStringLiteral("T:\\TVOUNRAR.DLL")); });
+        check([] { WriteEmbeddedArchive(QStringLiteral("T:\\TVO-DEMO.RAR")); });
+    }
+
+    void fileLayerErrors_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing folder") << "T:\\no\\such\\TVO-DEMO.RAR" << "Cannot create file T:\\no\\such\\TVO-DEMO.RAR";
+        QTest::newRow("a folder of that name") << "T:\\dir.rar" << "Cannot create file T:\\dir.rar";
+        QTest::newRow("unmapped drive") << "Q:\\x.rar" << "Cannot create file Q:\\x.rar";
+        QTest::newRow("full disk") << "F:\\full" << "Stream write error";
+    }
+    void fileLayerErrors()
+    {
+        QFETCH(QString, target);
+        QFETCH(QString, message);
+        makeInstaller({{QStringLiteral("UNRAR_DLL"), "lib"}, {QStringLiteral("TVODEMO_0"), pieceBytes(0, 70000)}});
+        platform::setDriveRoot('F', QStringLiteral("/dev"));
+        QDir(tmp.path()).mkpath(QStringLiteral("dir.rar"));
+        try {
+            WriteEmbeddedArchive(target);
+            QFAIL("no exception");
+        } catch (const EStreamError &e) {
+            QCOMPARE(e.message(), message);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPayload)
+#include "tst_Payload.moc"
