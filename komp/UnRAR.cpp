@@ -1,0 +1,217 @@
+#include "UnRAR.h"
+
+#include "AppCore.h"
+#include "drives.h"
+#include "dynlib.h"
+
+#include <cstring>
+
+namespace UnRAR {
+namespace {
+
+Binding g_binding;
+bool g_cleanupRegistered = false;
+
+constexpr unsigned ResultSuccess = 0;
+constexpr int ResultEndArchive = 10;
+
+[[noreturn]] void fail(const QString &message) { throw EUnRARError(message); }
+
+// A call through an empty slot (a partly bound or meanwhile unloaded library)
+// fails like a missing entry point instead of jumping to nowhere.
+template <typename Fn> Fn bound(Fn fn, const char *name)
+{
+    if (!fn)
+        fail(QStringLiteral("\"%1\" function not bound !").arg(QLatin1String(name)));
+    return fn;
+}
+
+QByteArray hostBytes(const QString &drivePath) { return platform::toHostPath(drivePath).toUtf8(); }
+
+QString openMessage(int result)
+{
+    switch (result) {
+    case 11: return QStringLiteral("Not enough memory !");
+    case 12: return QStringLiteral("Archive header broken !");
+    case 13: return QStringLiteral("This is not RAR archive !");
+    case 15: return QStringLiteral("Cannot open file !");
+    default: return QStringLiteral("(OpenResult = %1)").arg(result);
+    }
+}
+
+QString processMessage(int result)
+{
+    switch (result) {
+    case 12: return QStringLiteral("File CRC error !");
+    case 13: return QStringLiteral("Volume is not valid RAR archive !");
+    case 14: return QStringLiteral("Unknown archive format !");
+    case 15: return QStringLiteral("Volume open error !");
+    case 16: return QStringLiteral("File create error !");
+    case 17: return QStringLiteral("File close error !");
+    case 18: return QStringLiteral("Read error !");
+    case 19: return QStringLiteral("Write error !");
+    default: return QStringLiteral("(PFCode = %1)").arg(result);
+    }
+}
+
+// Closes an archive on every way out of the scope that opened it.
+class ArchiveGuard {
+public:
+    explicit ArchiveGuard(void *handle) : m_handle(handle) {}
+    ~ArchiveGuard()
+    {
+        if (g_binding.RARCloseArchive)
+            g_binding.RARCloseArchive(m_handle);
+    }
+    ArchiveGuard(const ArchiveGuard &) = delete;
+    ArchiveGuard &operator=(const ArchiveGuard &) = delete;
+
+private:
+    void *m_handle;
+};
+
+} // namespace
+
+const Binding &binding() { return g_binding; }
+
+QString completeLibraryPath(const QString &path)
+{
+    const qsizetype cut = std::max(path.lastIndexOf('\\'), path.lastIndexOf(':'));
+    if (cut + 1 < path.size())
+        return path;
+    QString completed = path;
+    if (!completed.isEmpty() && !completed.endsWith('\\'))
+        completed += '\\';
+    return completed + QStringLiteral("UNRAR.DLL");
+}
+
+QString headerFileName(const RARHeaderData &header)
+{
+    // The library's own multibyte encoding, which is UTF-8 here; a name that
+    // fills the whole field has no terminator.
+    return QString::fromLocal8Bit(header.FileName, qsizetype(strnlen(header.FileName, sizeof header.FileName)));
+}
+
+} // namespace UnRAR
+
+using namespace UnRAR;
+
+void LoadUnrarLibrary(const QString &path)
+{
+    UnloadUnrarLibrary();
+    if (!g_cleanupRegistered) {
+        g_cleanupRegistered = true;
+        App::addCleanup(UnloadUnrarLibrary);
+    }
+    const QString libPath = completeLibraryPath(path);
+    void *lib = platform::loadLibrary(libPath);
+    if (!lib)
+        fail(QStringLiteral("Can't load DLL: %1 !").arg(libPath));
+    g_binding.library = lib;
+    auto bind = [&](auto &slot, const char *name) {
+        slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(platform::librarySymbol(lib, name));
+        if (!slot)
+            fail(QStringLiteral("Error loading %1: \r\"%2\" function not found !").arg(libPath, QLatin1String(name)));
+    };
+    bind(g_binding.RAROpenArchive, "RAROpenArchive");
+    bind(g_binding.RARCloseArchive, "RARCloseArchive");
+    bind(g_binding.RARReadHeader, "RARReadHeader");
+    bind(g_binding.RARProcessFile, "RARProcessFile");
+}
+
+void UnloadUnrarLibrary()
+{
+    if (!g_binding.library)
+        return;
+    platform::freeLibrary(g_binding.library);
+    g_binding = Binding();
+}
+
+void EnsureUnrarLibrary()
+{
+    if (!g_binding.library)
+        LoadUnrarLibrary(QString());
+}
+
+void *OpenArchive(const QString &archiveName, unsigned openMode)
+{
+    QByteArray name = hostBytes(archiveName);
+    RAROpenArchiveData data;
+    std::memset(&data, 0, sizeof data);
+    data.ArcName = name.data();
+    data.OpenMode = openMode;
+    data.CmtBuf = nullptr;
+    data.CmtBufSize = 0;
+    void *handle = bound(g_binding.RAROpenArchive, "RAROpenArchive")(&data);
+    if (data.OpenResult != ResultSuccess || !handle)
+        fail(openMessage(int(data.OpenResult)));
+    return handle;
+}
+
+bool ReadNextHeader(void *handle, RARHeaderData &header)
+{
+    header.CmtBuf = nullptr;
+    header.CmtBufSize = 0;
+    const int result = bound(g_binding.RARReadHeader, "RARReadHeader")(handle, &header);
+    switch (result) {
+    case 0: return true;
+    case ResultEndArchive: return false;
+    case 12: fail(QStringLiteral("File header broken !"));
+    default: fail(QStringLiteral("(RHCode = %1)").arg(result));
+    }
+}
+
+void ProcessCurrentFile(void *handle, int operation, const QString &destFolder, const QString &destName)
+{
+    QByteArray folder;
+    if (!destFolder.isNull()) {
+        folder = hostBytes(destFolder);
+        // A folder on no drive must not turn into the current folder.
+        if (folder.isEmpty() && operation != OpSkip)
+            fail(processMessage(16));
+    }
+    QByteArray name = destName.isNull() ? QByteArray() : hostBytes(destName);
+    const int result = bound(g_binding.RARProcessFile, "RARProcessFile")(
+        handle, operation, destFolder.isNull() ? nullptr : folder.data(), destName.isNull() ? nullptr : name.data());
+    if (result != 0)
+        fail(processMessage(result));
+}
+
+TUnRAR::TUnRAR(QObject *owner) : QObject(owner) {}
+
+void TUnRAR::setArchiveFile(const QString &value)
+{
+    if (value == m_archiveFile)
+        return;
+    m_archiveFile = value;
+    m_files.clear();
+}
+
+void TUnRAR::ListFiles()
+{
+    EnsureUnrarLibrary();
+    m_files.clear();
+    void *h = OpenArchive(m_archiveFile, OmList);
+    ArchiveGuard guard(h);
+    RARHeaderData header;
+    std::memset(&header, 0, sizeof header);
+    while (ReadNextHeader(h, header)) {
+        m_files.append({headerFileName(header), header.UnpSize});
+        ProcessCurrentFile(h, OpSkip, QString(), QString());
+    }
+}
+
+void TUnRAR::ExtractTo(const QString &folder)
+{
+    EnsureUnrarLibrary();
+    void *h = OpenArchive(m_archiveFile, OmExtract);
+    ArchiveGuard guard(h);
+    RARHeaderData header;
+    std::memset(&header, 0, sizeof header);
+    while (ReadNextHeader(h, header)) {
+        bool skipThisFile = false;
+        if (OnExtractFile)
+            OnExtractFile(this, headerFileName(header), skipThisFile);
+        ProcessCurrentFile(h, skipThisFile ? OpSkip : OpExtract, folder, QString());
+    }
+}

@@ -1,0 +1,122 @@
+#pragma once
+// The unrar library, loaded at run time, and TUnRAR, the component that lists
+// an archive and extracts it into a folder.
+//
+// Every failure of the library becomes an EUnRARError with a fixed English
+// message. Paths are in drive form; the library gets host paths in UTF-8.
+#include "Exceptions.h"
+
+#include <QList>
+#include <QObject>
+#include <QPair>
+#include <QString>
+#include <functional>
+
+// The library's records, 1-byte packed as it defines them.
+#pragma pack(push, 1)
+struct RAROpenArchiveData {
+    char *ArcName;
+    unsigned int OpenMode;
+    unsigned int OpenResult;
+    char *CmtBuf;
+    unsigned int CmtBufSize;
+    unsigned int CmtSize;
+    unsigned int CmtState;
+};
+
+struct RARHeaderData {
+    char ArcName[260];
+    char FileName[260];
+    unsigned int Flags;
+    unsigned int PackSize;
+    unsigned int UnpSize;
+    unsigned int HostOS;
+    unsigned int FileCRC;
+    unsigned int FileTime;
+    unsigned int UnpVer;
+    unsigned int Method;
+    unsigned int FileAttr;
+    char *CmtBuf;
+    unsigned int CmtBufSize;
+    unsigned int CmtSize;
+    unsigned int CmtState;
+};
+#pragma pack(pop)
+
+TVO_EXCEPTION(EUnRARError);
+
+namespace UnRAR {
+
+enum OpenMode : unsigned { OmList = 0, OmExtract = 1 };
+enum Operation : int { OpSkip = 0, OpTest = 1, OpExtract = 2 };
+
+using OpenArchiveFn = void *(*)(RAROpenArchiveData *);
+using CloseArchiveFn = int (*)(void *);
+using ReadHeaderFn = int (*)(void *, RARHeaderData *);
+using ProcessFileFn = int (*)(void *, int, char *, char *);
+
+// The module state: the loaded library and its bound entry points. After a
+// missing entry point the library stays loaded with the slots bound so far.
+struct Binding {
+    void *library = nullptr;
+    OpenArchiveFn RAROpenArchive = nullptr;
+    CloseArchiveFn RARCloseArchive = nullptr;
+    ReadHeaderFn RARReadHeader = nullptr;
+    ProcessFileFn RARProcessFile = nullptr;
+};
+const Binding &binding();
+
+// The path LoadUnrarLibrary loads: a path without a file-name part (nothing
+// after its last "\" or ":") gets "UNRAR.DLL", after a "\" when needed.
+QString completeLibraryPath(const QString &path);
+
+// The name field of a header, up to its first zero byte.
+QString headerFileName(const RARHeaderData &header);
+
+} // namespace UnRAR
+
+// Unloads any library, then loads the one at path and binds the four entry
+// points; the library is unloaded again when the program ends.
+void LoadUnrarLibrary(const QString &path);
+// Frees the library and empties every slot; harmless when nothing is loaded.
+void UnloadUnrarLibrary();
+// Loads the library from the system search when none is loaded.
+void EnsureUnrarLibrary();
+
+// Opens an archive (UnRAR::OmList or UnRAR::OmExtract) and returns its handle.
+void *OpenArchive(const QString &archiveName, unsigned openMode);
+// Reads the next header; false at the end of the archive.
+bool ReadNextHeader(void *handle, RARHeaderData &header);
+// Skips or extracts the current entry. A null folder or name goes to the
+// library as a null pointer.
+void ProcessCurrentFile(void *handle, int operation, const QString &destFolder, const QString &destName);
+
+// Entry names of an archive, each with its unpacked size.
+using TUnRARFiles = QList<QPair<QString, quint32>>;
+
+class TUnRAR : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString ArchiveFile READ ArchiveFile WRITE setArchiveFile)
+
+public:
+    // Asked before each entry is extracted; set skipThisFile to leave it out.
+    // Whatever the handler throws ends the extraction.
+    using TUnRARExtractFile = std::function<void(QObject *sender, const QString &fileName, bool &skipThisFile)>;
+    TUnRARExtractFile OnExtractFile;
+
+    explicit TUnRAR(QObject *owner = nullptr);
+
+    QString ArchiveFile() const { return m_archiveFile; }
+    // A different text (case-sensitive) is stored and empties Files.
+    void setArchiveFile(const QString &value);
+
+    // Entries found by the last ListFiles, in archive order.
+    const TUnRARFiles &Files() const { return m_files; }
+
+    void ListFiles();
+    void ExtractTo(const QString &folder);
+
+private:
+    QString m_archiveFile;
+    TUnRARFiles m_files;
+};
