@@ -1,0 +1,373 @@
+#include "AppCore.h"
+#include "Fonts.h"
+#include "okienko.h"
+#include "okienko_layout.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+#include <cmath>
+#include <functional>
+#include <memory>
+
+using namespace MsgLayout;
+
+namespace {
+
+TMsgOkienko *modalDialog() { return qobject_cast<TMsgOkienko *>(QApplication::activeModalWidget()); }
+
+// Runs `act` on the dialog once its modal loop runs, then shows it for real.
+int showAndAct(const std::function<void(TMsgOkienko &)> &act, const QString &text, TMsgKind kind,
+               TMsgButtons buttons)
+{
+    QTimer::singleShot(0, [act] {
+        TMsgOkienko *d = modalDialog();
+        QVERIFY(d);
+        act(*d);
+        // Whatever the action left open ends here with a code no action gives.
+        if ((d = modalDialog()))
+            d->done(99);
+    });
+    return ShowMsgDialog(QStringLiteral("Tytuł"), text, kind, buttons);
+}
+
+QStringList captions(const QList<QPushButton *> &buttons)
+{
+    QStringList c;
+    for (QPushButton *b : buttons)
+        c << QStringLiteral("%1/%2").arg(b->text()).arg(b->width());
+    return c;
+}
+
+} // namespace
+
+class TestOkienko : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { App::initModules(); }
+    void cleanup()
+    {
+        SetMsgAnswerProvider({});
+        for (int i = 0; i < 3; ++i) {
+            ExtraButtonCaption[i].clear();
+            ExtraButtonWidth[i] = 0;
+        }
+    }
+
+    void spreading_data()
+    {
+        QTest::addColumn<int>("window");
+        QTest::addColumn<int>("frame");
+        QTest::addColumn<QList<int>>("widths");
+        QTest::addColumn<int>("newWindow");
+        QTest::addColumn<QList<int>>("lefts");
+        QTest::newRow("one button centred") << 400 << 0 << QList<int>{80} << 400 << QList<int>{160};
+        QTest::newRow("two equal gaps") << 400 << 0 << QList<int>{80, 80} << 400 << QList<int>{80, 240};
+        QTest::newRow("retry, remainder right") << 400 << 0 << QList<int>{90, 80} << 400 << QList<int>{76, 242};
+        QTest::newRow("frame not in the row") << 406 << 6 << QList<int>{80, 80} << 406 << QList<int>{80, 240};
+        QTest::newRow("none") << 300 << 0 << QList<int>{} << 300 << QList<int>{};
+        QTest::newRow("exactly total + 30 fits") << 370 << 0 << QList<int>{170, 170} << 370
+                                                  << QList<int>{10, 190};
+        QTest::newRow("too wide widens") << 400 << 0 << QList<int>{100, 90, 80, 80, 80, 80, 80} << 620
+                                          << QList<int>{3, 106, 199, 282, 365, 448, 531};
+    }
+    void spreading()
+    {
+        QFETCH(int, window);
+        QFETCH(int, frame);
+        QFETCH(QList<int>, widths);
+        const ButtonRow row = spreadButtons(window, frame, widths);
+        QTEST(row.windowWidth, "newWindow");
+        QTEST(row.lefts, "lefts");
+    }
+
+    void takRow_data()
+    {
+        QTest::addColumn<int>("window");
+        QTest::addColumn<int>("newWindow");
+        QTest::addColumn<int>("groupLeft");
+        QTest::addColumn<int>("refuseLeft");
+        QTest::newRow("narrow widens to 400") << 301 << 400 << 66 << 233;
+        QTest::newRow("design") << 400 << 400 << 66 << 233;
+        QTest::newRow("wide") << 531 << 531 << 110 << 321;
+    }
+    void takRow()
+    {
+        QFETCH(int, window);
+        const TakRow row = MsgLayout::takRow(window, 0, 300);
+        QTEST(row.windowWidth, "newWindow");
+        QCOMPARE(row.captionLeft, (row.windowWidth - 300) / 2);
+        QTEST(row.groupLeft, "groupLeft");
+        QTEST(row.refuseLeft, "refuseLeft");
+    }
+
+    void placement_data()
+    {
+        QTest::addColumn<QRect>("area");
+        QTest::addColumn<QSize>("window");
+        QTest::addColumn<QPoint>("pos");
+        QTest::newRow("screen") << QRect(0, 0, 1024, 768) << QSize(406, 250) << QPoint(309, 259);
+        QTest::newRow("over a form") << QRect(100, 80, 600, 400) << QSize(400, 219) << QPoint(200, 170);
+        // Larger than the form: truncation toward zero, no clamping to the screen.
+        QTest::newRow("small form") << QRect(10, 50, 200, 100) << QSize(401, 219) << QPoint(-90, -9);
+    }
+    void placement()
+    {
+        QFETCH(QRect, area);
+        QFETCH(QSize, window);
+        QTEST(place(area, window), "pos");
+    }
+
+    void textFit_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("pictures");
+        QTest::addColumn<bool>("elevenPoints");
+        QTest::addColumn<int>("labelWidth"); // -1: as wide as the panel allows
+        QTest::newRow("short line") << "Krótko" << true << false << -1;
+        QTest::newRow("long line wraps")
+            << QString("Nie można utworzyć folderu docelowego, sprawdź uprawnienia i wolne miejsce. ").repeated(3)
+            << true << false << -1;
+        QTest::newRow("line break, narrow") << "a\rb" << true << false << 200;
+        QTest::newRow("line break, plain") << "Ala ma kota\r\nkot ma Alę" << false << false << 200;
+        QTest::newRow("line break, wide") << QString("W").repeated(40) + "\rx" << true << true << 0;
+        QTest::newRow("too high") << QString("wiersz\r").repeated(14) << true << true << 200;
+    }
+    void textFit()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, pictures);
+        QFETCH(bool, elevenPoints);
+        QFETCH(int, labelWidth);
+        const QFont font = Fonts::make("Times New Roman", -17, true);
+        const QFont small = Fonts::withPointSize(font, 11);
+        const Parts parts{pictures, true, false};
+        const QSize design(DesignClientWidth, DesignClientHeight);
+        const TextFit fit = fitText(design, parts, {text, font, Qt::AlignHCenter});
+        const QRect panel2 = areas(fit.client, parts).panel2;
+
+        QCOMPARE(fit.font.pixelSize(), (elevenPoints ? small : font).pixelSize());
+        QCOMPARE(panel2.height(), fit.lbl.height() + 8);
+        QCOMPARE(panel2.width(), fit.lbl.width() + 8);
+        const QStringList lines = App::displayText(text).split('\n');
+        const QFontMetrics fm(fit.font);
+        if (labelWidth < 0) { // wrapped: the window keeps its width
+            QCOMPARE(fit.client.width(), DesignClientWidth);
+            QVERIFY(fit.lbl.height() >= fm.height());
+        } else {
+            int longest = 0;
+            for (const QString &l : lines)
+                longest = std::max(longest, fm.horizontalAdvance(l));
+            QCOMPARE(fit.lbl.width(), std::max(labelWidth, elevenPoints ? longest : longest + 10));
+            // As high as its lines: whole lines, with at most the leading between them.
+            const int n = int(lines.size());
+            QVERIFY(fit.lbl.height() >= n * fm.height());
+            QVERIFY(fit.lbl.height() <= n * std::ceil(QFontMetricsF(fit.font).lineSpacing()) + 1);
+        }
+    }
+
+    void textFitWrappedHeight()
+    {
+        const QFont font = Fonts::make("Times New Roman", -17, true);
+        const Parts parts;
+        const QString one = "Jedno słowo";
+        const QString many = QString("słowo ").repeated(60);
+        const TextFit a = fitText({400, 219}, parts, {one, font});
+        const TextFit b = fitText({400, 219}, parts, {many, font});
+        QCOMPARE(a.lbl.height(), QFontMetrics(font).height());
+        QVERIFY(b.lbl.height() >= 4 * QFontMetrics(font).height());
+        // Upper area + 50 for the buttons; the client height follows the text.
+        QCOMPARE(a.client.height(), a.lbl.height() + 8 + 12 + 50);
+        QCOMPARE(b.client.height(), b.lbl.height() + 8 + 12 + 50);
+    }
+
+    void secondText_data()
+    {
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<bool>("widens");
+        QTest::newRow("short tail") << "C:\\X" << false;
+        QTest::newRow("wide tail") << QString("C:\\TVO-DEMO\\").repeated(6) << true;
+    }
+    void secondText()
+    {
+        QFETCH(QString, second);
+        QFETCH(bool, widens);
+        const QFont font = Fonts::make("Times New Roman", -17, true);
+        const QFont mono = Fonts::make("Courier New", -12, true);
+        const Parts parts;
+        const TextFit plain = fitText({400, 219}, parts, {"Błąd", font});
+        const TextFit fit = fitText({400, 219}, parts, {"Błąd", font, Qt::AlignHCenter, true, second, mono});
+        const QSize tail = measureLabel(mono, second, 0, Qt::AlignLeft);
+        QCOMPARE(fit.lbl2.top(), fit.lbl.bottom() + 1 + 5);
+        QCOMPARE(fit.lbl2.left(), 4);
+        QCOMPARE(fit.client.height(), plain.client.height() + tail.height() + 5);
+        QCOMPARE(fit.client.width() > 400, widens);
+        if (widens)
+            QCOMPARE(fit.lbl.width(), tail.width());
+    }
+
+    void buttonSet_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("buttons");
+        QTest::addColumn<QStringList>("row");
+        QTest::addColumn<QString>("pictures"); // q, ! or none
+        QTest::newRow("error empty") << int(mkError) << 0 << QStringList{"&Ok/80"} << "!";
+        QTest::newRow("warning empty") << int(mkWarning) << 0 << QStringList{"&Ok/80"} << "!";
+        QTest::newRow("question empty") << int(mkQuestion) << 0 << QStringList{} << "q";
+        QTest::newRow("ok beats tak") << int(mkQuestion) << int(mbOk | mbTak | mbPowtorz) << QStringList{"&Ok/80"}
+                                      << "q";
+        QTest::newRow("tak beats retry") << int(mkQuestion) << int(mbTak | mbPowtorz) << QStringList{"&Tak/80"}
+                                         << "q";
+        QTest::newRow("retry") << int(mkQuestion) << int(mbPowtorz | mbAnuluj)
+                               << QStringList{"&Powtórz/90", "&Anuluj/80"} << "q";
+        QTest::newRow("one cancel") << int(mkPlain) << int(mbAnuluj | mbCofnij) << QStringList{"Cofnij/80"}
+                                    << "none";
+        QTest::newRow("row order") << 0 << int(mbAnuluj | mbNie | mbWszystkie | mbOk)
+                                   << QStringList{"&Wszystkie/100", "&Ok/80", "&Nie/80", "&Anuluj/80"} << "q";
+        QTest::newRow("extras") << 9 << int(mbExtra | mbExtra2 | mbExtra3 | mbAnuluj)
+                                << QStringList{"&Dalej/120", "Extra2/80", "&Anuluj/80", "Extra3/80"} << "q";
+        QTest::newRow("tak mode ignores the set") << int(mkTak) << int(mbOk | mbNie) << QStringList{} << "q";
+        QTest::newRow("warning keeps its set") << int(mkWarning) << int(mbNie) << QStringList{"&Nie/80"} << "!";
+    }
+    void buttonSet()
+    {
+        QFETCH(int, kind);
+        QFETCH(int, buttons);
+        QFETCH(QString, pictures);
+        ExtraButtonCaption[0] = "&Dalej";
+        ExtraButtonWidth[0] = 120;
+        std::unique_ptr<TMsgOkienko> d(BuildMsgDialog("T", "x", TMsgKind(kind), TMsgButtons::fromInt(buttons)));
+        QTEST(captions(d->rowButtons()), "row");
+        QCOMPARE(d->panTAK->isHidden(), kind != mkTak);
+        QCOMPARE(d->panBtns->isHidden(), kind == mkTak);
+        QCOMPARE(d->panLewy->isHidden(), pictures == "none");
+        QCOMPARE(d->panPrawy->isHidden(), pictures == "none");
+        QCOMPARE(d->iexclam1->isHidden(), pictures != "!");
+        QCOMPARE(d->iexclam2->isHidden(), pictures != "!");
+        QCOMPARE(d->iqmark2->isHidden(), pictures == "!");
+        const QColor red(160, 0, 0);
+        QCOMPARE(d->lbl->palette().color(QPalette::WindowText) == red, kind == mkError);
+    }
+
+    void specialCharacters_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("main");
+        QTest::addColumn<QString>("second"); // "-" = lbl2 hidden
+        QTest::addColumn<bool>("left");
+        QTest::newRow("line breaks") << "a\rb\r\nc" << "a\nb\nc" << "-" << false;
+        QTest::newRow("vertical tab") << "a\vb\vc" << "ab\vc" << "-" << true;
+        QTest::newRow("form feed") << "Błąd pliku\fC:\\A\fB" << "Błąd pliku" << "C:\\A\fB" << false;
+        QTest::newRow("both") << "\fx\vy" << "" << "xy" << true;
+        QTest::newRow("empty tail") << "tekst\f" << "tekst" << "" << false;
+    }
+    void specialCharacters()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, second);
+        QFETCH(bool, left);
+        std::unique_ptr<TMsgOkienko> d(BuildMsgDialog("Tytuł", text, mkQuestion, mbOk));
+        QCOMPARE(d->windowTitle(), QString("Tytuł"));
+        QTEST(d->lbl->text(), "main");
+        QCOMPARE(d->lbl2->isHidden(), second == "-");
+        if (second != "-")
+            QCOMPARE(d->lbl2->text(), second);
+        QCOMPARE(bool(d->lbl->alignment() & Qt::AlignLeft), left);
+    }
+
+    void shownLayout_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("buttons");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("error") << int(mkError) << 0 << "Brak miejsca na dysku C:";
+        QTest::newRow("retry wrapped") << int(mkQuestion) << int(mbPowtorz | mbAnuluj)
+                                       << QString("Nie można odczytać dysku A:. ").repeated(8);
+        QTest::newRow("multi-line plain") << int(mkPlain) << int(mbOk | mbNie) << "Pierwszy\rDrugi wiersz";
+        QTest::newRow("many buttons narrow text") << int(mkQuestion) << 0x3FF << "a\rb";
+        QTest::newRow("form feed") << int(mkWarning) << int(mbOk) << "Plik:\fC:\\TVO-DEMO\\TVODEMO.EXE";
+        QTest::newRow("tak") << int(mkTak) << 0 << "Czy\rna pewno?";
+    }
+    void shownLayout()
+    {
+        QFETCH(int, kind);
+        QFETCH(int, buttons);
+        QFETCH(QString, text);
+        std::unique_ptr<TMsgOkienko> d(BuildMsgDialog("T", text, TMsgKind(kind), TMsgButtons::fromInt(buttons)));
+        d->show();
+        QVERIFY(QTest::qWaitForWindowExposed(d.get()));
+        const int extra = d->lbl2->isHidden() ? 0 : d->lbl2->height() + 5;
+        QCOMPARE(d->Panel2->height(), d->lbl->height() + 8 + extra);
+        QCOMPARE(d->Panel2->width(), d->lbl->width() + 8);
+        QCOMPARE(d->lbl->geometry().topLeft(), QPoint(4, 4));
+        if (!d->lbl2->isHidden())
+            QCOMPARE(d->lbl2->y(), d->lbl->y() + d->lbl->height() + 5);
+        QCOMPARE(d->Panel3->geometry().right(), d->width() - 1 - (d->panPrawy->isHidden() ? 0 : 40));
+        QCOMPARE((d->panTAK->isHidden() ? d->panBtns : d->panTAK)->width(), d->width());
+
+        if (kind == mkTak) {
+            QVERIFY(d->width() >= 400);
+            const int gap = d->pTAK->x();
+            QCOMPARE(d->btnN->x(), 2 * gap + d->pTAK->width());
+            QVERIFY(d->width() - d->btnN->geometry().right() - 1 >= gap);
+            QCOMPARE(d->lblTAK->x(), (d->panTAK->width() - d->lblTAK->width()) / 2);
+            return;
+        }
+        const QList<QPushButton *> row = d->rowButtons();
+        int total = 0;
+        for (QPushButton *b : row)
+            total += b->width();
+        QVERIFY(d->width() - 30 >= total);
+        const int gap = (d->width() - total) / (int(row.size()) + 1);
+        int x = 0;
+        for (QPushButton *b : row) {
+            x += gap;
+            QCOMPARE(b->geometry(), QRect(x, 12, b->width(), 26));
+            x += b->width();
+        }
+        QVERIFY(d->focusWidget() == (row.isEmpty() ? nullptr : (d->btnOk->isHidden() ? row.first() : d->btnOk)) ||
+                row.isEmpty());
+    }
+
+    void centredOnScreen()
+    {
+        SetMsgAnswerProvider([](TMsgOkienko &d) {
+            const QSize screen = QGuiApplication::primaryScreen()->size();
+            return d.pos() == place(QRect(QPoint(0, 0), screen), d.frameGeometry().size()) ? 1 : 0;
+        });
+        QWidget *active = QApplication::activeWindow();
+        QVERIFY(!active);
+        QVERIFY(ConfirmBox("T", "Na środku ekranu?"));
+    }
+
+    void centredOnActiveForm()
+    {
+        QWidget form;
+        form.setGeometry(30, 40, 160, 90);
+        form.show();
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QPoint pos;
+        QSize size;
+        SetMsgAnswerProvider([&](TMsgOkienko &d) {
+            pos = d.pos();
+            size = d.frameGeometry().size();
+            return d.activeForm == &form ? 1 : 0;
+        });
+        QVERIFY(OkCancelBox("T", "Nad oknem"));
+        const QRect area(form.mapToGlobal(QPoint(0, 0)), form.size());
+        QCOMPARE(pos, place(area, size));
+        // Larger than the form: it sticks out on every side, off the screen too.
+        QVERIFY(pos.x() < 0);
+    }
+};
+
+QTEST_MAIN(TestOkienko)
+#include "tst_okienko.moc"
