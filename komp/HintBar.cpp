@@ -50,6 +50,15 @@ void drawClipped(QPainter &p, const QRect &r, int x, int y, const QString &s, co
     p.restore();
 }
 
+// Runs a copy of the handler, so that a handler may replace itself (a page
+// switch sets the next page's handlers) without pulling the code from under
+// its own feet.
+void run(const TNotifyEvent &handler, QObject *sender)
+{
+    if (const TNotifyEvent h = handler)
+        h(sender);
+}
+
 bool inLayout(const QLayout *layout, const QWidget *w)
 {
     if (!layout)
@@ -140,10 +149,7 @@ public:
     Button(THintBar *bar) : QAbstractButton(bar), m_bar(bar)
     {
         setAttribute(Qt::WA_Hover);
-        connect(this, &QAbstractButton::clicked, this, [this] {
-            if (onClick)
-                onClick(this);
-        });
+        connect(this, &QAbstractButton::clicked, this, [this] { run(onClick, this); });
     }
     TNotifyEvent onClick;
     QColor fontColor = Yellow;
@@ -316,8 +322,7 @@ void THintBar::InvalidateText()
 
 void THintBar::HelpClick()
 {
-    if (m_onHelp)
-        m_onHelp(this);
+    run(m_onHelp, this);
 }
 
 // --- flash texts ---------------------------------------------------------
@@ -515,7 +520,7 @@ void THintBar::keyPressEvent(QKeyEvent *e)
         HelpClick();
         return;
     }
-    Button *b = key == Qt::Key_Escape ? m_cancel : m_accept;
-    if (b->onClick && !b->text().isEmpty())
-        b->onClick(this);
+    const Button *b = key == Qt::Key_Escape ? m_cancel : m_accept;
+    if (!b->text().isEmpty())
+        run(b->onClick, this);
 }

@@ -42,6 +42,15 @@ std::pair<int, int> inkSpan(const QImage &img, int x0, int x1, QColor bg)
     return {first, last};
 }
 
+// Counts its live copies: a handler that holds one can tell whether it is
+// still alive while it runs.
+struct Guard {
+    static inline int live = 0;
+    Guard() { ++live; }
+    Guard(const Guard &) { ++live; }
+    ~Guard() { --live; }
+};
+
 const QColor Lime(0x00, 0xFF, 0x00), Red(0xFF, 0x00, 0x00), Silver(0xC0, 0xC0, 0xC0),
     White(0xFF, 0xFF, 0xFF), Black(0, 0, 0), Grey(0x80, 0x80, 0x80), Yellow(0xFF, 0xFF, 0x00),
     LightRed(0xFF, 0x44, 0x44);
@@ -550,6 +559,41 @@ private slots:
         }
         QCOMPARE(senders.size(), 1);
         QCOMPARE(senders.first(), barIsSender ? static_cast<QObject *>(bar) : b);
+    }
+
+    // A page switch inside a handler sets the next page's handler: the
+    // running handler must stay intact until it returns.
+    void handlerMayReplaceItself_data()
+    {
+        QTest::addColumn<QString>("trigger");
+        for (const char *t : {"accept click", "Enter", "help click", "F1"})
+            QTest::newRow(t) << QString(t);
+    }
+    void handlerMayReplaceItself()
+    {
+        QFETCH(QString, trigger);
+        static THintBar *target;
+        static QList<int> seen;
+        target = bar;
+        seen.clear();
+        const bool help = trigger.contains("help") || trigger == "F1";
+        TNotifyEvent first = [g = Guard()](QObject *) {
+            if (target->onHelp())
+                target->setOnHelp([](QObject *) { seen << -1; });
+            else
+                target->setOnAccept([](QObject *) { seen << -1; });
+            seen << Guard::live;
+        };
+        help ? bar->setOnHelp(std::move(first)) : bar->setOnAccept(std::move(first));
+        bar->setTextAccept("DALEJ");
+        for (int round = 0; round < 2; ++round) {
+            if (trigger.contains("click"))
+                QTest::mouseClick(help ? bar->helpButton() : bar->acceptButton(), Qt::LeftButton);
+            else
+                QTest::keyClick(bar, trigger == "F1" ? Qt::Key_F1 : Qt::Key_Return);
+        }
+        QCOMPARE(seen, QList<int>({1, -1}));
+        QCOMPARE(Guard::live, 0);
     }
 };
 
