@@ -1,0 +1,229 @@
+// The packer as its users run it: a separate process, its output files, its
+// exit code and its messages.
+#include "resstore.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+const QByteArray kRarSignature("Rar!\x1A\x07\x00", 7);
+
+QByteArray pattern(int size, int seed)
+{
+    QByteArray b(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        b[i] = char((i * 13 + seed) % 251);
+    return b;
+}
+
+QString crcText(const QByteArray &b)
+{
+    return QStringLiteral("%1").arg(platform::crc32(0, b.constData(), std::size_t(b.size())), 8, 16, QLatin1Char('0'));
+}
+} // namespace
+
+class TestTvoPack : public QObject {
+    Q_OBJECT
+    QTemporaryDir tmp;
+    QString plain;
+
+    QString path(const QString &name) const { return tmp.filePath(name); }
+
+    static void writeFile(const QString &p, const QByteArray &bytes)
+    {
+        QFile f(p);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    static QByteArray readFile(const QString &p)
+    {
+        QFile f(p);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    struct Run {
+        int code;
+        QString out, err;
+    };
+    static Run pack(const QStringList &args)
+    {
+        QProcess p;
+        p.start(QStringLiteral(TVO_PACK), args);
+        if (!p.waitForFinished(60000))
+            return {-1, {}, QStringLiteral("did not finish")};
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(tmp.isValid());
+        plain = path(QStringLiteral("plain"));
+        QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), plain));
+    }
+
+    // Pieces of the given size, the last one the remainder, and a listing and
+    // an unpacked copy that match what went in.
+    void roundTrip_data()
+    {
+        QTest::addColumn<int>("archiveSize");
+        QTest::addColumn<int>("pieceSize"); // 0: the default
+        QTest::addColumn<QList<int>>("pieces");
+        QTest::newRow("default size") << 2500000 << 0 << QList<int> {1000000, 1000000, 500000};
+        QTest::newRow("exact multiple") << 3000 << 1000 << QList<int> {1000, 1000, 1000};
+        QTest::newRow("one byte pieces") << 3 << 1 << QList<int> {1, 1, 1};
+        QTest::newRow("smaller than a piece") << 10 << 1000000 << QList<int> {10};
+        QTest::newRow("empty archive") << 0 << 0 << QList<int> {};
+    }
+    void roundTrip()
+    {
+        QFETCH(int, archiveSize);
+        QFETCH(int, pieceSize);
+        QFETCH(QList<int>, pieces);
+        const QByteArray lib = pattern(150528, 1), arc = pattern(archiveSize, 2);
+        writeFile(path("lib.so"), lib);
+        writeFile(path("a.rar"), arc);
+        const QString out = path("rt/setup");
+        QDir(tmp.path()).mkpath("rt");
+        QStringList args {"--library", path("lib.so"), "--archive", path("a.rar")};
+        if (pieceSize)
+            args << "--piece-size" << QString::number(pieceSize);
+        const Run r = pack(args << plain << out);
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QVERIFY(QFileInfo(out).isExecutable());
+        QCOMPARE(QDir(path("rt")).entryList(QDir::Files), QStringList {"setup"}); // no temporary left
+
+        QStringList expected {QStringLiteral("UNRAR_DLL 10 %1 %2").arg(lib.size()).arg(crcText(lib))};
+        qsizetype off = 0;
+        for (int i = 0; i < pieces.size(); ++i) {
+            const QByteArray piece = arc.mid(off, pieces[i]);
+            expected << QStringLiteral("TVODEMO_%1 10 %2 %3").arg(i).arg(piece.size()).arg(crcText(piece));
+            off += pieces[i];
+        }
+        const Run list = pack({"--list", out});
+        QCOMPARE(list.code, 0);
+        QStringList lines;
+        for (const QString &l : list.out.split('\n', Qt::SkipEmptyParts))
+            lines << l.simplified();
+        QCOMPARE(lines, expected);
+
+        const QString dir = path("rt/unpacked");
+        QCOMPARE(pack({"--unpack", out, dir}).code, 0);
+        QVERIFY(readFile(dir + "/UNRAR_DLL") == lib);
+        QByteArray joined;
+        for (int i = 0; i < pieces.size(); ++i)
+            joined += readFile(dir + QStringLiteral("/TVODEMO_%1").arg(i));
+        QVERIFY(joined == arc);
+        QDir(path("rt")).removeRecursively();
+    }
+
+    // The archive made from a folder keeps the program executable and unpacks
+    // with the system's own unrar.
+    void folderArchive()
+    {
+        const QString src = path("src");
+        QDir().mkpath(src + "/Dane/Cenniki");
+        writeFile(src + "/TVODEMO.EXE", "#!/bin/sh\necho demo\n");
+        QFile::setPermissions(src + "/TVODEMO.EXE", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        writeFile(src + "/Dane/Cenniki/poz001.txt", pattern(5000, 3));
+        const QString out = path("fsetup");
+        const Run r = pack({"--folder", src, "--piece-size", "700", plain, out});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QVERIFY(pack({"--unpack", out, path("fun")}).code == 0);
+        QByteArray rar;
+        for (int i = 0; QFile::exists(path("fun/TVODEMO_%1").arg(i)); ++i)
+            rar += readFile(path("fun/TVODEMO_%1").arg(i));
+        QCOMPARE(rar.left(7), kRarSignature);
+        writeFile(path("f.rar"), rar);
+
+        const QString unrar = QStandardPaths::findExecutable(QStringLiteral("unrar"));
+        QVERIFY2(!unrar.isEmpty(), "the unrar program is needed to check the archive");
+        QDir().mkpath(path("fx"));
+        QProcess x;
+        x.setWorkingDirectory(path("fx"));
+        x.start(unrar, {"x", "-inul", path("f.rar")});
+        QVERIFY(x.waitForFinished(30000));
+        QCOMPARE(x.exitCode(), 0);
+        QVERIFY(QFileInfo(path("fx/TVODEMO.EXE")).isExecutable());
+        QVERIFY(readFile(path("fx/Dane/Cenniki/poz001.txt")) == pattern(5000, 3));
+    }
+
+    // "@name" in an argument is a file in the test folder. A failed run says
+    // why, exits non-zero and leaves an existing OUTPUT as it was.
+    void errors_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no arguments") << QStringList {} << "give INPUT and OUTPUT";
+        QTest::newRow("missing input") << QStringList {"--library", "@lib", "@nope", "@out"} << "cannot read input";
+        QTest::newRow("input is a folder") << QStringList {"--library", "@lib", "@dir", "@out"} << "cannot read";
+        QTest::newRow("missing library") << QStringList {"--library", "@nope", "@plain", "@out"} << "cannot read library";
+        QTest::newRow("missing archive") << QStringList {"--archive", "@nope", "@plain", "@out"} << "cannot read archive";
+        QTest::newRow("missing folder") << QStringList {"--folder", "@nope", "@plain", "@out"} << "cannot read folder";
+        QTest::newRow("unwritable output") << QStringList {"--library", "@lib", "@plain", "@nodir/out"} << "cannot write";
+        QTest::newRow("piece size 0") << QStringList {"--archive", "@lib", "--piece-size", "0", "@plain", "@out"}
+                                      << "piece size";
+        QTest::newRow("negative piece size") << QStringList {"--archive", "@lib", "--piece-size", "-5", "@plain", "@out"}
+                                             << "piece size";
+        QTest::newRow("piece size not a number")
+            << QStringList {"--archive", "@lib", "--piece-size", "1e6", "@plain", "@out"} << "piece size";
+        QTest::newRow("option without value") << QStringList {"@plain", "@out", "--library"} << "needs a value";
+        QTest::newRow("archive and folder") << QStringList {"--archive", "@lib", "--folder", "@dir", "@plain", "@out"}
+                                            << "not both";
+        QTest::newRow("nothing to attach") << QStringList {"@plain", "@out"} << "nothing to attach";
+        QTest::newRow("input already packed") << QStringList {"--library", "@lib", "@packed", "@out"} << "already carries";
+        QTest::newRow("input damaged") << QStringList {"--library", "@lib", "@trunc", "@out"} << "damaged";
+        QTest::newRow("list a plain file") << QStringList {"--list", "@plain"} << "carries no resources";
+        QTest::newRow("list a missing file") << QStringList {"--list", "@nope"} << "cannot read";
+        QTest::newRow("list a truncated file") << QStringList {"--list", "@trunc"} << "damaged";
+        QTest::newRow("unpack a truncated file") << QStringList {"--unpack", "@trunc", "@dir/u"} << "damaged";
+        QTest::newRow("unpack a flipped byte") << QStringList {"--unpack", "@flipped", "@dir/u"} << "CRC";
+        QTest::newRow("unpack an escaping name") << QStringList {"--unpack", "@evil", "@dir/u"} << "unsafe";
+    }
+    void errors()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, message);
+        writeFile(path("lib"), "library bytes");
+        QDir().mkpath(path("dir"));
+        writeFile(path("out"), "old");
+        if (!QFile::exists(path("packed"))) {
+            QCOMPARE(pack({"--library", path("lib"), "--archive", path("lib"), plain, path("packed")}).code, 0);
+            QFile::copy(path("packed"), path("trunc"));
+            QFile::resize(path("trunc"), QFileInfo(path("trunc")).size() - 3);
+            QFile::copy(path("packed"), path("flipped"));
+            QFile f(path("flipped"));
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.seek(QFileInfo(plain).size() + 2)); // inside UNRAR_DLL
+            f.putChar('#');
+            f.close();
+            QFile::copy(plain, path("evil"));
+            const int fd = ::open(QFile::encodeName(path("evil")).constData(), O_WRONLY | O_APPEND);
+            platform::ResourceStoreWriter w(fd);
+            QVERIFY(w.addBytes(platform::kRawDataResource, QStringLiteral("../escaped"), "x") && w.finish());
+            ::close(fd);
+        }
+        for (QString &a : args)
+            if (a.startsWith('@'))
+                a = path(a.mid(1));
+
+        const Run r = pack(args);
+        QVERIFY2(r.code > 0, qPrintable(r.err));
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QCOMPARE(readFile(path("out")), QByteArray("old"));
+        QVERIFY(!QFile::exists(path("escaped")) && !QFile::exists(path("dir/escaped")));
+        const QStringList leftovers = QDir(tmp.path()).entryList({"out.*"}, QDir::Files);
+        QVERIFY2(leftovers.isEmpty(), qPrintable(leftovers.join(' ')));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTvoPack)
+#include "tst_tvopack.moc"
