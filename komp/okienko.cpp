@@ -109,6 +109,17 @@ void TMsgOkienko::build()
     TimerClose->setInterval(3000);
     connect(TimerClose, &QTimer::timeout, btnOk, &QPushButton::click);
 
+    const std::pair<QObject *, const char *> names[] = {
+        {panLewy, "panLewy"},   {panPrawy, "panPrawy"},   {Panel3, "Panel3"},       {Panel2, "Panel2"},
+        {iqmark1, "iqmark1"},   {iqmark2, "iqmark2"},     {iexclam1, "iexclam1"},   {iexclam2, "iexclam2"},
+        {lbl, "lbl"},           {lbl2, "lbl2"},           {panBtns, "panBtns"},     {btnOk, "btnOk"},
+        {btnNo, "btnNo"},       {btnAll, "btnAll"},       {btnExtra, "btnExtra"},   {btnExtra2, "btnExtra2"},
+        {btnCancel, "btnCancel"}, {btnExtra3, "btnExtra3"}, {panTAK, "panTAK"},     {pTAK, "pTAK"},
+        {lblTAK, "lblTAK"},     {btnT, "btnT"},           {btnA, "btnA"},           {btnK, "btnK"},
+        {btnN, "btnN"},         {TimerClose, "TimerClose"}};
+    for (const auto &[object, name] : names)
+        object->setObjectName(QLatin1String(name));
+
     // Key preview and background clicks: the dialog sees its children's events first.
     installEventFilter(this);
     for (QWidget *w : findChildren<QWidget *>())

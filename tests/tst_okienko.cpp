@@ -1,4 +1,5 @@
 #include "AppCore.h"
+#include "Exceptions.h"
 #include "Fonts.h"
 #include "okienko.h"
 #include "okienko_layout.h"
@@ -8,6 +9,7 @@
 #include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -35,6 +37,46 @@ int showAndAct(const std::function<void(TMsgOkienko &)> &act, const QString &tex
             d->done(99);
     });
     return ShowMsgDialog(QStringLiteral("Tytuł"), text, kind, buttons);
+}
+
+// Performs one scripted step on the shown dialog: "key:x" types x into the
+// focused control, "Enter", "Esc", "Shift+Esc", "Tab" press keys, "click:name"
+// clicks a component by its name, "close" uses the close box.
+void step(TMsgOkienko &d, const QString &what)
+{
+    QWidget *focus = d.focusWidget() ? d.focusWidget() : &d;
+    if (what.startsWith("key:"))
+        QTest::keyClick(focus, what.at(4).toLatin1());
+    else if (what == "Enter")
+        QTest::keyClick(focus, Qt::Key_Return);
+    else if (what == "Esc")
+        QTest::keyClick(focus, Qt::Key_Escape);
+    else if (what == "Shift+Esc")
+        QTest::keyClick(focus, Qt::Key_Escape, Qt::ShiftModifier);
+    else if (what == "Tab")
+        QTest::keyClick(focus, Qt::Key_Tab);
+    else if (what == "close")
+        d.close();
+    else if (what.startsWith("click:")) {
+        auto *w = d.findChild<QWidget *>(what.mid(6));
+        QVERIFY2(w, qPrintable(what));
+        QTest::mouseClick(w, Qt::LeftButton);
+    } else
+        QFAIL(qPrintable("unknown step " + what));
+}
+
+int runSteps(const QStringList &steps, TMsgKind kind, TMsgButtons buttons, QString *states = nullptr)
+{
+    return showAndAct(
+        [&](TMsgOkienko &d) {
+            for (const QString &s : steps)
+                if (QApplication::activeModalWidget() == &d)
+                    step(d, s);
+            if (states && QApplication::activeModalWidget() == &d)
+                *states = QString("%1%2%3").arg(int(d.btnT->isChecked())).arg(int(d.btnA->isChecked()))
+                              .arg(int(d.btnK->isChecked()));
+        },
+        "Na pewno?", kind, buttons);
 }
 
 QStringList captions(const QList<QPushButton *> &buttons)
@@ -334,6 +376,192 @@ private slots:
         }
         QVERIFY(d->focusWidget() == (row.isEmpty() ? nullptr : (d->btnOk->isHidden() ? row.first() : d->btnOk)) ||
                 row.isEmpty());
+    }
+
+    void results_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("buttons");
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<int>("result"); // 99: still open
+        const int confirm = mbTak | mbNie, okCancel = mbOk | mbAnuluj, retry = mbPowtorz | mbAnuluj;
+        QTest::newRow("error Enter") << int(mkError) << 0 << QStringList{"Enter"} << 1;
+        QTest::newRow("error Esc") << int(mkError) << 0 << QStringList{"Esc"} << 2;
+        QTest::newRow("error click") << int(mkError) << 0 << QStringList{"click:btnOk"} << 1;
+        QTest::newRow("error close box") << int(mkError) << 0 << QStringList{"close"} << 2;
+        QTest::newRow("confirm Enter") << int(mkQuestion) << confirm << QStringList{"Enter"} << 1;
+        QTest::newRow("confirm Tab Enter") << int(mkQuestion) << confirm << QStringList{"Tab", "Enter"} << 7;
+        QTest::newRow("confirm click Nie") << int(mkQuestion) << confirm << QStringList{"click:btnNo"} << 7;
+        QTest::newRow("confirm key n") << int(mkQuestion) << confirm << QStringList{"key:n"} << 7;
+        QTest::newRow("confirm key T") << int(mkQuestion) << confirm << QStringList{"key:T"} << 1;
+        QTest::newRow("confirm Esc") << int(mkQuestion) << confirm << QStringList{"Esc"} << 2;
+        QTest::newRow("confirm Shift+Esc") << int(mkQuestion) << confirm << QStringList{"Shift+Esc"} << 99;
+        QTest::newRow("confirm other key") << int(mkQuestion) << confirm << QStringList{"key:x"} << 99;
+        QTest::newRow("ok-cancel key a") << int(mkQuestion) << okCancel << QStringList{"key:a"} << 2;
+        QTest::newRow("ok-cancel key o") << int(mkQuestion) << okCancel << QStringList{"key:o"} << 1;
+        QTest::newRow("ok-cancel click") << int(mkQuestion) << okCancel << QStringList{"click:btnCancel"} << 2;
+        QTest::newRow("retry key p") << int(mkQuestion) << retry << QStringList{"key:p"} << 1;
+        QTest::newRow("all key w") << int(mkPlain) << int(mbWszystkie | mbOk | mbCofnij) << QStringList{"key:w"} << 8;
+        QTest::newRow("Cofnij no letter") << int(mkPlain) << int(mbOk | mbCofnij) << QStringList{"key:c"} << 99;
+        QTest::newRow("Cofnij click") << int(mkPlain) << int(mbOk | mbCofnij) << QStringList{"click:btnCancel"}
+                                      << 2;
+        QTest::newRow("no buttons Enter") << int(mkQuestion) << 0 << QStringList{"Enter"} << 99;
+        QTest::newRow("no buttons Esc") << int(mkQuestion) << 0 << QStringList{"Esc"} << 2;
+        QTest::newRow("no buttons close") << int(mkQuestion) << 0 << QStringList{"close"} << 2;
+        for (int i = 0; i < 3; ++i) {
+            const QString name = i == 0 ? "btnExtra" : QString("btnExtra%1").arg(i + 1);
+            QTest::newRow(qPrintable(name)) << int(mkQuestion) << int(mbExtra | mbExtra2 | mbExtra3)
+                                            << QStringList{"click:" + name} << 3 + i;
+        }
+    }
+    void results()
+    {
+        QFETCH(int, kind);
+        QFETCH(int, buttons);
+        QFETCH(QStringList, steps);
+        QTEST(runSteps(steps, TMsgKind(kind), TMsgButtons::fromInt(buttons)), "result");
+    }
+
+    void takSequence_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("states"); // T, A, K down when still open
+        QTest::newRow("T A K") << QStringList{"key:T", "key:A", "key:K"} << 1 << "";
+        QTest::newRow("lower case") << QStringList{"key:t", "key:a", "key:k"} << 1 << "";
+        QTest::newRow("T K restarts") << QStringList{"key:T", "key:K"} << 99 << "000";
+        QTest::newRow("A K restarts") << QStringList{"key:A", "key:K"} << 99 << "000";
+        QTest::newRow("T A T A K") << QStringList{"key:T", "key:A", "key:T", "key:A", "key:K"} << 1 << "";
+        QTest::newRow("T A x K") << QStringList{"key:T", "key:A", "key:x", "key:K"} << 99 << "000";
+        QTest::newRow("T A Enter") << QStringList{"key:T", "key:A", "Enter"} << 99 << "000";
+        QTest::newRow("T A") << QStringList{"key:T", "key:A"} << 99 << "110";
+        QTest::newRow("N") << QStringList{"key:n"} << 7 << "";
+        QTest::newRow("T A N") << QStringList{"key:T", "key:A", "key:N"} << 7 << "";
+        QTest::newRow("Esc") << QStringList{"key:T", "Esc"} << 2 << "";
+        QTest::newRow("clicks") << QStringList{"click:btnT", "click:btnA", "click:btnK"} << 1 << "";
+        QTest::newRow("T clicked twice") << QStringList{"click:btnT", "click:btnT"} << 99 << "100";
+        QTest::newRow("A clicked alone") << QStringList{"click:btnA"} << 99 << "000";
+        QTest::newRow("K clicked early") << QStringList{"click:btnT", "click:btnK"} << 99 << "000";
+        QTest::newRow("background click") << QStringList{"key:T", "key:A", "click:lbl"} << 99 << "000";
+        QTest::newRow("panel click") << QStringList{"key:T", "click:panTAK", "key:A", "key:K"} << 99 << "000";
+        QTest::newRow("N I E") << QStringList{"key:T", "click:btnN"} << 7 << "";
+    }
+    void takSequence()
+    {
+        QFETCH(QStringList, steps);
+        QString states;
+        QTEST(runSteps(steps, mkTak, {}, &states), "result");
+        QTEST(states, "states");
+    }
+
+    void autoClose_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("no button shown") << int(mkQuestion | mkAutoClose);
+        QTest::newRow("T-A-K mode") << int(mkTak | mkAutoClose);
+    }
+    void autoClose()
+    {
+        QFETCH(int, kind);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(ShowMsgDialog("T", "Zaraz zniknę", TMsgKind(kind), {}), 1);
+        // The timer is coarse (a few per cent early at most); it did not close at once.
+        QVERIFY(clock.elapsed() >= 2800);
+    }
+
+    void noTimerWithoutFlag()
+    {
+        SetMsgAnswerProvider([](TMsgOkienko &d) { return d.TimerClose->isActive() ? 1 : 2; });
+        QCOMPARE(ShowMsgDialog("T", "x", mkQuestion, mbOk), 2);
+        QCOMPARE(ShowMsgDialog("T", "x", mkQuestion | mkAutoClose, mbOk), 1);
+        QCOMPARE(ShowMsgDialog("T", "x", mkWarning | mkAutoClose, mbOk), 1);
+    }
+
+    void boxesThroughSeam_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<QStringList>("row");
+        for (int code : {1, 2, 7, 3, 0}) {
+            const QString c = QString::number(code);
+            QTest::newRow(qPrintable("confirm " + c)) << "confirm" << code << (code == 1)
+                                                      << QStringList{"&Tak/80", "&Nie/80"};
+            QTest::newRow(qPrintable("okcancel " + c)) << "okcancel" << code << (code == 1)
+                                                       << QStringList{"&Ok/80", "&Anuluj/80"};
+            QTest::newRow(qPrintable("retry " + c)) << "retry" << code << (code == 1)
+                                                    << QStringList{"&Powtórz/90", "&Anuluj/80"};
+        }
+        QTest::newRow("error") << "error" << 2 << false << QStringList{"&Ok/80"};
+    }
+    void boxesThroughSeam()
+    {
+        QFETCH(QString, box);
+        QFETCH(int, code);
+        QFETCH(bool, answer);
+        QStringList row;
+        QString title, text;
+        bool exclamation = false;
+        SetMsgAnswerProvider([&](TMsgOkienko &d) {
+            row = captions(d.rowButtons());
+            title = d.windowTitle();
+            text = d.lbl->text();
+            exclamation = !d.iexclam1->isHidden();
+            return code;
+        });
+        bool got = false;
+        if (box == "confirm")
+            got = ConfirmBox("Pytanie", "Czy\rkontynuować?");
+        else if (box == "okcancel")
+            got = OkCancelBox("Pytanie", "Czy\rkontynuować?");
+        else if (box == "retry")
+            got = RetryBox("Pytanie", "Czy\rkontynuować?");
+        else
+            ErrorBox("Pytanie", "Czy\rkontynuować?");
+        QCOMPARE(got, answer);
+        QTEST(row, "row");
+        QCOMPARE(title, QString("Pytanie"));
+        QCOMPARE(text, QString("Czy\nkontynuować?"));
+        QCOMPARE(exclamation, box == "error");
+    }
+
+    void seamSeesLaidOutDialog()
+    {
+        int okLeft = -1, clientWidth = -1;
+        SetMsgAnswerProvider([&](TMsgOkienko &d) {
+            okLeft = d.btnOk->x();
+            clientWidth = d.width();
+            return 1;
+        });
+        ErrorBox("Błąd", "Nie ma miejsca");
+        QCOMPARE(okLeft, (clientWidth - 80) / 2);
+    }
+
+    void errorDestroysDialog()
+    {
+        QPointer<TMsgOkienko> seen;
+        SetMsgAnswerProvider([&](TMsgOkienko &d) -> int {
+            seen = &d;
+            throw EInvalidOperation("awaria");
+        });
+        QVERIFY_THROWS_EXCEPTION(EInvalidOperation, ConfirmBox("T", "x"));
+        QVERIFY(seen.isNull());
+    }
+
+    void stayOnTopFollowsActiveForm()
+    {
+        QWidget form(nullptr, Qt::Window | Qt::WindowStaysOnTopHint);
+        form.show();
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        bool onTop = false;
+        SetMsgAnswerProvider([&](TMsgOkienko &d) {
+            onTop = d.windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+            return 1;
+        });
+        QVERIFY(ConfirmBox("T", "x"));
+        QVERIFY(onTop);
     }
 
     void centredOnScreen()
