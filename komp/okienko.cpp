@@ -14,7 +14,6 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
-#include <memory>
 
 QString ExtraButtonCaption[3];
 int ExtraButtonWidth[3] = {0, 0, 0};

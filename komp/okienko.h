@@ -8,6 +8,7 @@
 #include <functional>
 
 class QFrame;
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 class QTimer;
