@@ -79,6 +79,14 @@ int runSteps(const QStringList &steps, TMsgKind kind, TMsgButtons buttons, QStri
         "Na pewno?", kind, buttons);
 }
 
+TextInput input(const QString &text, const QFont &font)
+{
+    TextInput in;
+    in.text = text;
+    in.font = font;
+    return in;
+}
+
 QStringList captions(const QList<QPushButton *> &buttons)
 {
     QStringList c;
@@ -191,7 +199,7 @@ private slots:
         const QFont small = Fonts::withPointSize(font, 11);
         const Parts parts{pictures, true, false};
         const QSize design(DesignClientWidth, DesignClientHeight);
-        const TextFit fit = fitText(design, parts, {text, font, Qt::AlignHCenter});
+        const TextFit fit = fitText(design, parts, input(text, font));
         const QRect panel2 = areas(fit.client, parts).panel2;
 
         QCOMPARE(fit.font.pixelSize(), (elevenPoints ? small : font).pixelSize());
@@ -220,8 +228,8 @@ private slots:
         const Parts parts;
         const QString one = "Jedno słowo";
         const QString many = QString("słowo ").repeated(60);
-        const TextFit a = fitText({400, 219}, parts, {one, font});
-        const TextFit b = fitText({400, 219}, parts, {many, font});
+        const TextFit a = fitText({400, 219}, parts, input(one, font));
+        const TextFit b = fitText({400, 219}, parts, input(many, font));
         QCOMPARE(a.lbl.height(), QFontMetrics(font).height());
         QVERIFY(b.lbl.height() >= 4 * QFontMetrics(font).height());
         // Upper area + 50 for the buttons; the client height follows the text.
@@ -243,7 +251,7 @@ private slots:
         const QFont font = Fonts::make("Times New Roman", -17, true);
         const QFont mono = Fonts::make("Courier New", -12, true);
         const Parts parts;
-        const TextFit plain = fitText({400, 219}, parts, {"Błąd", font});
+        const TextFit plain = fitText({400, 219}, parts, input("Błąd", font));
         const TextFit fit = fitText({400, 219}, parts, {"Błąd", font, Qt::AlignHCenter, true, second, mono});
         const QSize tail = measureLabel(mono, second, 0, Qt::AlignLeft);
         QCOMPARE(fit.lbl2.top(), fit.lbl.bottom() + 1 + 5);
