@@ -62,24 +62,19 @@ QString upperDrive(const QString &path)
 
 QString fullDrivePath(const QString &path)
 {
+    const QString host = platform::toHostPath(path);
+    if (host.isEmpty())
+        return path;
     const bool absolute = path.size() >= 3 && path[0].isLetter() && path[1] == ':' && path[2] == '\\';
-    if (!absolute) {
-        const QString host = platform::toHostPath(path);
-        return host.isEmpty() ? path : platform::toDrivePath(host);
-    }
-    QStringList parts;
-    for (const QString &seg : path.mid(3).split('\\', Qt::SkipEmptyParts)) {
-        if (seg == QLatin1String("."))
-            continue;
-        if (seg == QLatin1String("..")) {
-            if (!parts.isEmpty())
-                parts.removeLast();
-            continue;
-        }
-        parts.append(seg);
-    }
-    QString out = path.left(3) + parts.join('\\');
-    if (path.endsWith('\\') && !parts.isEmpty())
+    if (!absolute) // the drive follows from the current folder
+        return platform::toDrivePath(host);
+    // Keep the drive the path names, even where another drive's folder
+    // holds the same host folder.
+    const QString root = platform::driveRoot(path[0]);
+    QString rest = host.mid(root == QLatin1String("/") ? 1 : root.size() + 1);
+    rest.replace('/', '\\');
+    QString out = path.left(3) + rest;
+    if (path.endsWith('\\') && !rest.isEmpty())
         out += '\\';
     return out;
 }

@@ -426,6 +426,27 @@ private slots:
         QVERIFY(dlg->panLewy->isEnabled() && dlg->panPrawy->isEnabled());
     }
 
+    // A close asked for in the middle of a search waits until the search ends.
+    void closeDuringSearch()
+    {
+        TExplorer ex;
+        ex.setKatalog("T:\\Zeta");
+        ex.setWyborPliku(true);
+        ex.setSzukanie(true);
+        int listed = 0;
+        ex.OnDodajPlik = [&listed](QObject *sender, const QString &, QString &, bool &) {
+            auto *dlg = static_cast<TExplorerDlg *>(sender);
+            if (!dlg->searching())
+                return;
+            if (++listed == 1)
+                QTest::mouseClick(dlg->hb->cancelButton(), Qt::LeftButton);
+            QVERIFY(dlg->isVisible());
+        };
+        QVERIFY(!run(ex, [](TExplorerDlg *dlg) { QTest::mouseClick(dlg->btnSzukaj, Qt::LeftButton); }));
+        QCOMPARE(listed, 6);
+        QCOMPARE(ex.katalog(), QString("T:\\Zeta"));
+    }
+
     void drives()
     {
         QTemporaryDir gone;
