@@ -5,13 +5,12 @@
 
 #include <QCollator>
 #include <QDate>
-#include <QDateTime>
 #include <QFile>
 #include <QLocale>
 #include <algorithm>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
-#include <optional>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -139,11 +138,20 @@ int RoundedPercent(std::int64_t index, std::int64_t count)
 
 namespace {
 
-// Days since 30 December 1899, local time, at the packed format's 2 seconds.
+// Days since 30 December 1899, local time, in the packed date-time format's
+// 2-second steps and range (1980 to 2107). localtime_r, unlike a QDateTime
+// conversion, does not look at the time-zone file again for every entry.
 double packedTime(const struct stat &st)
 {
-    const QDateTime t = fromDosDateTime(toDosDateTime(QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec)));
-    return double(QDate(1899, 12, 30).daysTo(t.date())) + t.time().msecsSinceStartOfDay() / 86400000.0;
+    static const QDate epoch(1899, 12, 30);
+    struct tm tm {};
+    const time_t secs = st.st_mtim.tv_sec;
+    if (!localtime_r(&secs, &tm) || tm.tm_year < 80)
+        return double(epoch.daysTo(QDate(1980, 1, 1)));
+    if (tm.tm_year > 207)
+        return double(epoch.daysTo(QDate(2107, 12, 31))) + 86398 / 86400.0;
+    const int daySecs = tm.tm_hour * 3600 + tm.tm_min * 60 + (std::min(tm.tm_sec, 59) & ~1);
+    return double(epoch.daysTo(QDate(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday))) + daySecs / 86400.0;
 }
 
 struct DirCloser {

@@ -441,6 +441,11 @@ private slots:
         const TFileObj *b = ff.FileList.Items(4);
         QCOMPARE(b->Time(), 43968 + (10 * 3600 + 11 * 60 + 12) / 86400.0);
         QCOMPARE(b->Size(), 1);
+        // Times before 1980 read as its first day, as the packed format has it.
+        QVERIFY(platform::setLastWriteTime("T:\\o\\b.txt", QDateTime(QDate(1975, 3, 1), QTime(8, 0))));
+        ff.Search();
+        ff.FileList.Sort(soTime);
+        QCOMPARE(ff.FileList.Items(0)->Time(), 29221.0);
         QLocale::setDefault(QLocale::c());
         try {
             ff.FileList.Items(5);
