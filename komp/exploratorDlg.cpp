@@ -7,13 +7,10 @@
 #include "exploratorGeom.h"
 #include "okienko.h"
 
-#include <QApplication>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
-#include <QMovie>
 #include <QScreen>
 #include <QToolButton>
 #include <QTreeWidget>

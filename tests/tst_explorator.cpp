@@ -472,6 +472,25 @@ private slots:
         platform::setDriveRoot('R', QString());
     }
 
+    // The starting drive cannot be read and the user gives up: an empty tree,
+    // and accepting it chooses nothing.
+    void noDriveShown()
+    {
+        platform::setDriveRoot('C', tmp.path() + "/missing");
+        answers = {2};
+        auto dlg = open("C:\\");
+        platform::resetDrives();
+        platform::setDriveRoot('T', tmp.path());
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(dlg->tree->topLevelItemCount(), 0);
+        QCOMPARE(dlg->SelectedFolder(), QString());
+        dlg->setModal(false);
+        dlg->show();
+        dlg->hbAccept();
+        QVERIFY(dlg->isVisible());
+        QCOMPARE(dlg->result(), 0);
+    }
+
     void layout_data()
     {
         QTest::addColumn<bool>("katalogu");
