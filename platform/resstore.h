@@ -68,7 +68,7 @@ public:
     CopyResult copyTo(const StoredResource &res, int outFd);
 
 private:
-    bool readIndex(std::uint64_t fileSize);
+    bool readIndex(const char *trailer, std::uint64_t fileSize);
     Status fail(Status s, const QString &why);
 
     int m_fd = -1;

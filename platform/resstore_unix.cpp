@@ -256,13 +256,11 @@ ResourceStore::Status ResourceStore::open(const QString &hostPath, const QString
     }
     if (get<quint32>(trailer + 8) != kStoreVersion)
         return fail(Damaged, QStringLiteral("unknown resource store version %1").arg(get<quint32>(trailer + 8)));
-    return readIndex(size) ? (m_status = Valid) : m_status;
+    return readIndex(trailer, size) ? (m_status = Valid) : m_status;
 }
 
-bool ResourceStore::readIndex(std::uint64_t fileSize)
+bool ResourceStore::readIndex(const char *trailer, std::uint64_t fileSize)
 {
-    char trailer[kStoreTrailerSize];
-    readAt(m_fd, trailer, sizeof trailer, fileSize - kStoreTrailerSize);
     const quint32 indexCrc = get<quint32>(trailer + 12);
     const quint64 indexOffset = get<quint64>(trailer + 16), indexSize = get<quint64>(trailer + 24);
     const QString badIndex = QStringLiteral("its resource index is damaged");
