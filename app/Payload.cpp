@@ -120,3 +120,8 @@ void WriteEmbeddedArchive(const QString &fileName)
 }
 
 void SetPayloadSourceForTesting(const QString &hostPath) { g_sourceOverride = hostPath; }
+
+QString InstallerFile()
+{
+    return g_sourceOverride.isEmpty() ? QCoreApplication::applicationFilePath() : g_sourceOverride;
+}

@@ -22,3 +22,5 @@ void WriteEmbeddedArchive(const QString &fileName);
 // Reads the payload from this host file instead of the running program's
 // own file; an empty path goes back to the program's file.
 void SetPayloadSourceForTesting(const QString &hostPath);
+// Host path of the installer file the payload is read from.
+QString InstallerFile();

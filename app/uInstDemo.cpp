@@ -5,7 +5,11 @@
 #include "Gauges.h"
 #include "HintBar.h"
 #include "JpegImage.h"
+#include "UnRAR.h"
+#include "Utils.h"
 #include "WizardLook.h"
+#include "explorator.h"
+#include "FindFiles.h"
 #include "okienko.h"
 
 #include <QApplication>
@@ -13,20 +17,8 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QScreen>
-#include <QValidator>
 
 namespace {
-
-// Every letter typed into the folder box is turned to upper case.
-class UpperCaseValidator : public QValidator {
-public:
-    using QValidator::QValidator;
-    State validate(QString &input, int &) const override
-    {
-        input = input.toUpper();
-        return Acceptable;
-    }
-};
 
 const QString kCentreText = QStringLiteral("Aby kontynuować instalację, kliknij obok przycisk DALEJ  >>>");
 
@@ -42,9 +34,9 @@ TForm1::TForm1(QWidget *parent)
     createComponents();
     WizardLook::apply(this);
     loadPictures();
-    ui->edKatalog->setValidator(new UpperCaseValidator(ui->edKatalog));
     ui->lblKopiowanie->adjustSize();
     qApp->installEventFilter(this); // key preview
+    SetMainForm(this);
     if (const QScreen *s = QGuiApplication::primaryScreen())
         move(s->availableGeometry().center() - rect().center());
     FormCreate();
@@ -66,6 +58,36 @@ void TForm1::createComponents()
         gaugePlik->setForeColor(QColor(0x80, 0x00, 0x00));
         gaugePlik->setBackColor(QColor(0xC0, 0xC0, 0xC0));
     }
+
+    explorer = new TExplorer(this);
+    explorer->setObjectName(QStringLiteral("explorer"));
+    explorer->setCaption(QStringLiteral("Wybór katalogu docelowego"));
+    explorer->setKatalog(QStringLiteral("C:\\"));
+    explorer->setFiltr(QStringLiteral("*.DBF"));
+    explorer->setWyborPliku(false);
+    explorer->setPlikiWidoczne(false);
+    explorer->setPodgladWidoczny(false);
+    explorer->setSzerPlikow(400);
+    explorer->setSzerOpisow(0);
+    explorer->setSzukanie(false);
+    explorer->setMultiWybor(false);
+    connect(ui->btnWybierzKat, &QPushButton::clicked, this, [this] { btnWybierzKatClick(); });
+
+    FindFiles = new TFindFiles(this);
+    FindFiles->setObjectName(QStringLiteral("FindFiles"));
+    FindFiles->setRecurse(true);
+    FindFiles->setMask(QStringLiteral("*.*"));
+    FindFiles->setaReadOnly(fmDontCare);
+    FindFiles->setaArchive(fmDontCare);
+    FindFiles->setaSystem(fmNo);
+    FindFiles->setaHidden(fmNo);
+    FindFiles->setaDirectory(fmDontCare);
+
+    UnRAR = new TUnRAR(this);
+    UnRAR->setObjectName(QStringLiteral("UnRAR"));
+    UnRAR->OnExtractFile = [this](QObject *sender, const QString &name, bool &skip) {
+        UnRARExtractFile(sender, name, skip);
+    };
 
     hb = new THintBar(this);
     hb->setObjectName(QStringLiteral("hb"));
@@ -186,8 +208,19 @@ bool TForm1::eventFilter(QObject *watched, QEvent *e)
         auto *w = static_cast<QWidget *>(watched);
         QWidget *focus = QApplication::focusWidget();
         const bool first = focus ? w == focus : w == this;
-        if (first && w->window() == this)
-            return FormKeyDown(static_cast<QKeyEvent *>(e)->key());
+        if (first && w->window() == this) {
+            auto *key = static_cast<QKeyEvent *>(e);
+            if (FormKeyDown(key->key()))
+                return true;
+            // Letters typed into the folder box arrive in upper case. Text
+            // put there by the program (the chooser's folder) keeps its case:
+            // names differ by case on this system.
+            if (w == ui->edKatalog && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))
+                && !key->text().isEmpty() && key->text() != key->text().toUpper()) {
+                ui->edKatalog->insert(key->text().toUpper());
+                return true;
+            }
+        }
     }
     return QWidget::eventFilter(watched, e);
 }
@@ -201,7 +234,3 @@ bool TForm1::event(QEvent *e)
     return QWidget::event(e);
 }
 
-// Until the installation run exists, the progress page passes straight on.
-void TForm1::RunInstallation() { ShowPage(4); }
-
-void TForm1::LaunchInstalledProgram() { close(); }

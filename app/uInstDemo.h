@@ -10,6 +10,8 @@ class TForm1;
 class THintBar;
 class TGauge;
 class TExplorer;
+class TFindFiles;
+class TUnRAR;
 class QEvent;
 
 // The private message by which the window starts the installation run once
@@ -32,8 +34,15 @@ public:
     TGauge *gaugeInstalka = nullptr;
     TGauge *gaugePlik = nullptr;
     TExplorer *explorer = nullptr;
+    TFindFiles *FindFiles = nullptr;
+    TUnRAR *UnRAR = nullptr;
 
     void btnWybierzKatClick();
+
+    // The installer's own folder in drive form, and the installed program's
+    // command line (host paths: the program, then "katCD=" and that folder).
+    QString installerFolder() const;
+    QStringList installedProgramCommand() const;
 
 protected:
     bool event(QEvent *e) override;
@@ -45,6 +54,16 @@ protected:
     // Checks and creates the target folder; true when the run may start.
     virtual bool ValidateTargetFolder();
     virtual void LaunchInstalledProgram();
+
+    // Steps of the installation run.
+    void installFromPayload();
+    void installByCopying();
+    void UnRARExtractFile(QObject *sender, const QString &fileName, bool &skipThisFile);
+    void ProgressTick();
+    void CreateTargetSubfolder(const QString &relName);
+    void CopyOneFile(const QString &relName);
+    void CreateDesktopShortcut();
+
 
 private:
     void FormCreate();

@@ -90,6 +90,11 @@ void createTarget(Fd &fd, const QString &target, const struct stat &source)
         fd.reset(::open(host.constData(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (fd.get() < 0)
         throw EFCreateError(QStringLiteral("Cannot create file %1").arg(target));
+    // A program stays a program: its execute permission travels with the
+    // content (for whoever may read the copy); nothing else of the mode does.
+    struct stat now {};
+    if ((source.st_mode & 0111) && ::fstat(fd.get(), &now) == 0)
+        ::fchmod(fd.get(), (now.st_mode & 07777) | (((now.st_mode & 0444) >> 2) & (source.st_mode & 0111)));
 }
 
 ssize_t readBlock(int fd, char *buf, size_t size)

@@ -13,6 +13,8 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 #include <csignal>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -218,6 +220,31 @@ private slots:
         QDir().mkpath(host("out"));
         QCOMPARE(copy("T:\\a.txt", dest, nullptr), QString());
         QCOMPARE(contents(landed), data);
+    }
+
+    // Only the execute permission travels; a read-only source gives a writable copy.
+    void permissions_data()
+    {
+        QTest::addColumn<int>("source");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("program") << 0755 << 0755;
+        QTest::newRow("owner-only program") << 0700 << 0744;
+        QTest::newRow("read-only program") << 0555 << 0755;
+        QTest::newRow("plain file") << 0644 << 0644;
+        QTest::newRow("read-only file") << 0444 << 0644;
+    }
+    void permissions()
+    {
+        QFETCH(int, source);
+        QFETCH(int, expected);
+        const mode_t old = ::umask(022);
+        makeFile("p.bin", 10);
+        QVERIFY(::chmod(host("p.bin").toUtf8().constData(), mode_t(source)) == 0);
+        QCOMPARE(copy("T:\\p.bin", "T:\\q.bin", nullptr), QString());
+        ::umask(old);
+        struct stat st {};
+        QVERIFY(::stat(host("q.bin").toUtf8().constData(), &st) == 0);
+        QCOMPARE(int(st.st_mode & 07777), expected);
     }
 
     // Failures before the copy loop: message, target untouched, control log.

@@ -63,11 +63,13 @@ window_origin() {
   xdotool getwindowgeometry --shell "$1" | awk -F= '/^X=/{x=$2}/^Y=/{y=$2}END{print x, y}'
 }
 
-# wait_exit PID SECONDS: prints the exit status, or fails after the timeout.
+# wait_exit PID SECONDS: sets RC to the exit status, or fails after the timeout.
 wait_exit() {
   for _ in $(seq $(($2 * 10))); do
     if ! kill -0 "$1" 2>/dev/null; then
-      wait "$1" && echo 0 || echo $?
+      RC=0
+      wait "$1" || RC=$?
+      APP_PID=""
       return 0
     fi
     sleep 0.1

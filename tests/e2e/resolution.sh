@@ -7,6 +7,6 @@ start_xvfb 799x600
 box="$(wait_window 'Błąd przy uruchamianiu programu !' 15)" || fail "no start-up error box"
 xdotool search --name 'Instalacja DEMO Wylicznika TAVRO 2010' >/dev/null 2>&1 && fail "wizard window exists"
 type_key "$box" Return
-rc="$(wait_exit "$APP_PID" 10)"; APP_PID=""
+wait_exit "$APP_PID" 10; rc=$RC
 [ "$rc" = 1 ] || fail "exit code $rc, expected 1"
 echo "ok: resolution refused"

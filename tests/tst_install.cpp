@@ -1,0 +1,283 @@
+// The wizard's target-folder check and installation run on real files: an
+// installer file with a payload, and one with a TVO-DEMO folder beside it.
+#include "AppCore.h"
+#include "Gauges.h"
+#include "Payload.h"
+#include "RarWriter.h"
+#include "drives.h"
+#include "okienko.h"
+#include "resstore.h"
+#include "uInstDemo.h"
+#include "ui_uInstDemo.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+const char *kLibrary = "/usr/lib/x86_64-linux-gnu/libunrar.so.5";
+
+// Every message box answered by a script; what was asked is kept.
+struct Answers {
+    QStringList asked;
+    QList<int> script; // answers in order; 1 after the script ends
+    Answers()
+    {
+        SetMsgAnswerProvider([this](TMsgOkienko &d) {
+            asked << d.windowTitle() + "|" + d.lbl->text();
+            return script.isEmpty() ? 1 : script.takeFirst();
+        });
+        App::setSystemBoxHook([this](const QString &c, const QString &t) { asked << "system:" + c + "|" + t; });
+    }
+    ~Answers()
+    {
+        SetMsgAnswerProvider({});
+        App::setSystemBoxHook({});
+    }
+};
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+QByteArray archiveOf(const QList<RarEntry> &entries)
+{
+    QBuffer buf;
+    buf.open(QIODevice::WriteOnly);
+    RarWriter w;
+    w.open(&buf);
+    for (const RarEntry &e : entries)
+        w.add(e);
+    w.finish();
+    return buf.data();
+}
+
+// A plain program file with the library and the archive appended.
+void makeInstaller(const QString &path, const QByteArray &archive, bool withLibrary = true)
+{
+    QFile::remove(path);
+    QDir().mkpath(QFileInfo(path).path());
+    QVERIFY(QFile::copy("/bin/true", path));
+    const int fd = ::open(path.toUtf8().constData(), O_WRONLY);
+    QVERIFY(fd >= 0);
+    ::lseek(fd, 0, SEEK_END);
+    platform::ResourceStoreWriter store(fd);
+    if (withLibrary) {
+        const int lib = ::open(kLibrary, O_RDONLY);
+        QVERIFY(lib >= 0);
+        QVERIFY(store.addFromFile(10, "UNRAR_DLL", lib, 0, QFileInfo(kLibrary).size()));
+        ::close(lib);
+    }
+    const int piece = 700; // small pieces, joined again by the installer
+    for (int i = 0; i * piece < archive.size(); ++i)
+        QVERIFY(store.addBytes(10, QString("TVODEMO_%1").arg(i), archive.mid(i * piece, piece)));
+    QVERIFY(store.finish());
+    ::close(fd);
+}
+
+class Wizard : public TForm1 {
+public:
+    using TForm1::RunInstallation;
+    using TForm1::ValidateTargetFolder;
+};
+
+} // namespace
+
+class TestInstall : public QObject {
+    Q_OBJECT
+    QTemporaryDir tmp;
+    QString desktop;
+
+    QString host(const QString &rel) const { return tmp.path() + "/" + rel; }
+
+private slots:
+    void initTestCase()
+    {
+        App::initModules();
+        platform::setDriveRoot('D', tmp.path());
+        desktop = host("desk");
+        writeFile(host("cfg/user-dirs.dirs"), "XDG_DESKTOP_DIR=\"" + desktop.toUtf8() + "\"\n");
+        qputenv("XDG_CONFIG_HOME", host("cfg").toUtf8());
+    }
+    void init()
+    {
+        App::resetTerminated();
+        QDir(host("target")).removeRecursively();
+        QDir(desktop).removeRecursively();
+    }
+    void cleanupTestCase() { SetPayloadSourceForTesting({}); }
+
+    void targetFolderCheck_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QList<int>>("answers");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("shown"); // edit box afterwards
+        QTest::addColumn<QString>("message");
+        QTest::newRow("bare root") << "D:\\" << QList<int>{} << false << "D:\\" << "Błąd|Podaj katalog docelowy !";
+        QTest::newRow("empty") << "" << QList<int>{} << false << "" << "Błąd|Podaj katalog docelowy !";
+        QTest::newRow("no drive") << "Q:\\TVO-DEMO" << QList<int>{} << false << "Q:\\TVO-DEMO\\"
+                                  << "Błąd|Za mało miejsca na wybranym dysku !\nInstalacja wymaga minimum 55MB.";
+        QTest::newRow("new folder") << "D:\\A\\B" << QList<int>{} << true << "D:\\A\\B\\" << "";
+        QTest::newRow("existing, no") << "D:\\cfg" << QList<int>{7} << false << "D:\\cfg\\"
+                                      << "Potwierdź|Podany katalog już istnieje !\nCzy chcesz kontynuować\n"
+                                         "(nadpisując wszystkie pliki) ?";
+        QTest::newRow("existing, yes") << "D:\\cfg\\" << QList<int>{1} << true << "D:\\cfg\\"
+                                       << "Potwierdź|Podany katalog już istnieje !\nCzy chcesz kontynuować\n"
+                                          "(nadpisując wszystkie pliki) ?";
+        QTest::newRow("file in the way") << "D:\\cfg\\user-dirs.dirs\\X" << QList<int>{} << false
+                                         << "D:\\cfg\\user-dirs.dirs\\X\\" << "Błąd|Nieprawidłowy katalog !";
+    }
+    void targetFolderCheck()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QList<int>, answers);
+        QFETCH(bool, accepted);
+        QFETCH(QString, shown);
+        QFETCH(QString, message);
+        Answers a;
+        a.script = answers;
+        Wizard w;
+        w.ui->edKatalog->setText(typed);
+        QCOMPARE(w.ValidateTargetFolder(), accepted);
+        QCOMPARE(w.ui->edKatalog->text(), shown);
+        QCOMPARE(a.asked.join("/").replace('\r', '\n'), message);
+        QCOMPARE(w.ui->lblKatalog->text(), accepted ? shown : QString());
+        if (accepted)
+            QVERIFY(QFileInfo(platform::toHostPath(shown)).isDir());
+    }
+
+    void installsFromPayload()
+    {
+        const QList<RarEntry> entries = {
+            {"BAZA", true, 0755, {}, {}, {}, false},
+            {"BAZA/ceny.dbf", false, 0644, {}, QByteArray(5000, 'c'), {}, false},
+            {"TVODEMO.EXE", false, 0755, {}, "#!/bin/sh\n", {}, false},
+            {"czytaj.txt", false, 0644, {}, "zażółć", {}, false},
+        };
+        makeInstaller(host("cd/setup"), archiveOf(entries));
+        SetPayloadSourceForTesting(host("cd/setup"));
+        Answers a;
+        Wizard w;
+        w.ui->edKatalog->setText("D:\\target\\");
+        QDir().mkpath(host("target"));
+        w.ShowPage(3);
+        QCoreApplication::sendPostedEvents(&w);
+        QCOMPARE(a.asked, QStringList());
+        QCOMPARE(w.currentPage(), 4);
+        QVERIFY(!App::terminated());
+        QCOMPARE(w.gaugeInstalka->maxValue(), 4);
+        QCOMPARE(w.gaugeInstalka->progress(), 4);
+        QCOMPARE(QFileInfo(host("target/BAZA/ceny.dbf")).size(), 5000);
+        QVERIFY(QFileInfo(host("target/TVODEMO.EXE")).isExecutable());
+        QVERIFY(QFileInfo::exists(host("target/czytaj.txt")));
+        QVERIFY(!QFileInfo::exists(host("target/TVO-DEMO.RAR")));
+        QVERIFY(!QFileInfo::exists(host("target/TVOUNRAR.DLL")));
+        QFile entry(desktop + "/Tavro 2010 DEMO.desktop");
+        QVERIFY(entry.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(entry.readAll());
+        QVERIFY(text.contains("Exec=" + host("target/TVODEMO.EXE") + " katCD=" + host("cd")));
+        QVERIFY(text.contains("Path=" + host("target")));
+        QCOMPARE(w.installedProgramCommand(),
+                 QStringList({host("target/TVODEMO.EXE"), "katCD=" + host("cd")}));
+    }
+
+    void closingDuringExtractionCleansUp()
+    {
+        QList<RarEntry> entries;
+        for (int i = 0; i < 10; ++i)
+            entries.append({QString("f%1.txt").arg(i), false, 0644, {}, QByteArray(100, 'x'), {}, false});
+        makeInstaller(host("cd/setup"), archiveOf(entries));
+        SetPayloadSourceForTesting(host("cd/setup"));
+        Answers a;
+        Wizard w;
+        w.ui->edKatalog->setText("D:\\target\\");
+        QDir().mkpath(host("target"));
+        int seen = 0;
+        // The user confirms closing while the third entry is being extracted.
+        auto ticker = new QTimer(&w);
+        QObject::connect(ticker, &QTimer::timeout, [&] {
+            if (++seen == 3)
+                App::terminate();
+        });
+        ticker->start(0);
+        w.RunInstallation();
+        QCOMPARE(a.asked, QStringList()); // the silent abort shows nothing
+        QVERIFY(App::terminated());
+        QVERIFY(!QFileInfo::exists(host("target/TVO-DEMO.RAR")));
+        QVERIFY(!QFileInfo::exists(host("target/TVOUNRAR.DLL")));
+        QVERIFY(QFileInfo::exists(host("target/f0.txt")));
+        QVERIFY(!QFileInfo::exists(host("target/f9.txt")));
+        QVERIFY(!QFileInfo::exists(desktop + "/Tavro 2010 DEMO.desktop"));
+    }
+
+    void damagedArchiveIsReported()
+    {
+        makeInstaller(host("cd/setup"), archiveOf({{"a.txt", false, 0644, {}, "abc", {}, true}}));
+        SetPayloadSourceForTesting(host("cd/setup"));
+        Answers a;
+        Wizard w;
+        w.ui->edKatalog->setText("D:\\target\\");
+        QDir().mkpath(host("target"));
+        w.RunInstallation();
+        QCOMPARE(a.asked, QStringList({"system:|File CRC error !"}));
+        QVERIFY(App::terminated());
+        QCOMPARE(w.currentPage(), 4);
+        QVERIFY(!QFileInfo::exists(host("target/TVO-DEMO.RAR")));
+        QVERIFY(!QFileInfo::exists(host("target/TVOUNRAR.DLL")));
+    }
+
+    void copiesFolderBesideInstaller()
+    {
+        QDir(host("cd2")).removeRecursively();
+        makeInstaller(host("cd2/setup"), {}, false);
+        writeFile(host("cd2/TVO-DEMO/TVODEMO.EXE"), "#!/bin/sh\n");
+        writeFile(host("cd2/TVO-DEMO/BAZA/ceny.dbf"), QByteArray(20000, 'q'));
+        writeFile(host("cd2/TVO-DEMO/BAZA/.ukryty"), "hidden");
+        QDir().mkpath(host("cd2/TVO-DEMO/PUSTY"));
+        QFile::setPermissions(host("cd2/TVO-DEMO/TVODEMO.EXE"), QFile::ReadOwner); // read-only source
+        SetPayloadSourceForTesting(host("cd2/setup"));
+        Answers a;
+        Wizard w;
+        w.ui->edKatalog->setText("D:\\target\\");
+        QDir().mkpath(host("target"));
+        w.RunInstallation();
+        QCOMPARE(a.asked, QStringList());
+        QCOMPARE(w.gaugeInstalka->maxValue(), 5); // 2 folders, 2 files, the shortcut
+        QCOMPARE(w.gaugeInstalka->progress(), 5);
+        QCOMPARE(QFileInfo(host("target/BAZA/ceny.dbf")).size(), 20000);
+        QVERIFY(QFileInfo(host("target/PUSTY")).isDir());
+        QVERIFY(!QFileInfo::exists(host("target/BAZA/.ukryty")));
+        QVERIFY(QFileInfo(host("target/TVODEMO.EXE")).isWritable()); // attributes cleared
+        QVERIFY(QFileInfo::exists(desktop + "/Tavro 2010 DEMO.desktop"));
+    }
+
+    void missingSourceFolder()
+    {
+        QDir(host("cd3")).removeRecursively();
+        makeInstaller(host("cd3/setup"), {}, false);
+        SetPayloadSourceForTesting(host("cd3/setup"));
+        Answers a;
+        Wizard w;
+        w.ui->edKatalog->setText("D:\\target\\");
+        w.RunInstallation();
+        QCOMPARE(a.asked.join("/").replace('\r', '\n'),
+                 "Błąd|Nie znaleziono katalogu:\n" + platform::toDrivePath(host("cd3")) + "\\TVO-DEMO\\");
+        QVERIFY(App::terminated());
+    }
+};
+
+QTEST_MAIN(TestInstall)
+#include "tst_install.moc"
