@@ -1,6 +1,7 @@
 #include "WizardLook.h"
 #include "Fonts.h"
 
+#include <QLabel>
 #include <QWidget>
 
 namespace WizardLook {
@@ -33,6 +34,19 @@ const QList<ControlLook> &controls()
     return looks;
 }
 
+bool hasFixedSize(const char *name)
+{
+    return qstrcmp(name, "lblPlik") == 0 || qstrcmp(name, "lblKatalog") == 0;
+}
+
+QRect fitLabel(const QRect &designed, const QSize &needed, bool centred)
+{
+    const int w = std::max(designed.width(), needed.width());
+    const int h = std::max(designed.height(), needed.height());
+    const int x = centred ? designed.x() - (w - designed.width()) / 2 : designed.x();
+    return {x, designed.y(), w, h};
+}
+
 static void paint(QWidget *w, QPalette::ColorRole role, const QColor &c)
 {
     QPalette p = w->palette();
@@ -61,6 +75,13 @@ void apply(QWidget *form)
         if (look.background.isValid()) {
             paint(w, QPalette::Window, look.background);
             w->setAutoFillBackground(true);
+        }
+        auto *label = qobject_cast<QLabel *>(w);
+        if (label && !hasFixedSize(look.name)) {
+            // Italic glyphs lean past their advance; leave them room.
+            const int lean = look.italic ? label->fontMetrics().height() / 5 : 0;
+            const QSize needed = label->sizeHint() + QSize(lean, 0);
+            label->setGeometry(fitLabel(label->geometry(), needed, label->alignment() & Qt::AlignHCenter));
         }
     }
 }

@@ -3,6 +3,7 @@
 // tests can hold the window against it.
 #include <QColor>
 #include <QList>
+#include <QRect>
 #include <QString>
 
 class QWidget;
@@ -23,6 +24,11 @@ inline const QColor pageColor{0xBB, 0x16, 0x00};
 inline const QColor desktopColor{0x3A, 0x6E, 0xA5};
 
 const QList<ControlLook> &controls();
+// Labels whose size stays as designed whatever their text.
+bool hasFixedSize(const char *name);
+// A label keeps at least its designed size and grows to show all of its
+// text: a centred one about its centre, any other one to the right and down.
+QRect fitLabel(const QRect &designed, const QSize &needed, bool centred);
 // Gives every control of the window its font and colours.
 void apply(QWidget *form);
 } // namespace WizardLook

@@ -240,6 +240,39 @@ private slots:
         QVERIFY(std::abs(QFontMetrics(c->font()).height() - cell) <= 1);
     }
 
+    void labelFit_data()
+    {
+        QTest::addColumn<QRect>("designed");
+        QTest::addColumn<QSize>("needed");
+        QTest::addColumn<bool>("centred");
+        QTest::addColumn<QRect>("fitted");
+        QTest::newRow("fits") << QRect(10, 20, 100, 30) << QSize(80, 20) << true << QRect(10, 20, 100, 30);
+        QTest::newRow("centred grows both ways") << QRect(10, 20, 100, 30) << QSize(120, 20) << true
+                                                 << QRect(0, 20, 120, 30);
+        QTest::newRow("left grows right") << QRect(10, 20, 100, 30) << QSize(121, 40) << false
+                                          << QRect(10, 20, 121, 40);
+    }
+    void labelFit()
+    {
+        QFETCH(QRect, designed);
+        QFETCH(QSize, needed);
+        QFETCH(bool, centred);
+        QFETCH(QRect, fitted);
+        QCOMPARE(WizardLook::fitLabel(designed, needed, centred), fitted);
+    }
+
+    void noLabelCutsItsText()
+    {
+        Wizard w;
+        for (QLabel *l : w.findChildren<QLabel *>()) {
+            if (l->text().isEmpty() || WizardLook::hasFixedSize(qPrintable(l->objectName())))
+                continue;
+            QVERIFY2(l->sizeHint().width() <= l->width() && l->sizeHint().height() <= l->height(),
+                     qPrintable(l->objectName()));
+            QVERIFY2(QRect(0, 0, 780, 447).contains(l->geometry()), qPrintable(l->objectName()));
+        }
+    }
+
     void picturesSizedToTheirImages()
     {
         Wizard w;
