@@ -21,7 +21,7 @@ int main(int argc, char *argv[])
     {
         TForm1 form;
         form.show();
-        rc = App::terminated() ? 0 : qapp.exec();
+        rc = App::exec();
     }
     App::runCleanups();
     return rc;

@@ -9,6 +9,7 @@ namespace App {
 namespace {
 QString g_title;
 bool g_terminated = false;
+bool g_inMainLoop = false;
 std::vector<std::function<void()>> g_cleanups;
 SystemBoxHook g_hook;
 } // namespace
@@ -22,10 +23,23 @@ void setTitle(const QString &t)
     QApplication::setApplicationName(t);
 }
 
+int exec()
+{
+    if (g_terminated)
+        return 0;
+    g_inMainLoop = true;
+    const int rc = QApplication::exec();
+    g_inMainLoop = false;
+    return rc;
+}
+
 void terminate()
 {
     g_terminated = true;
-    QCoreApplication::exit(0);
+    // Outside the main loop (tests, start-up) an exit request would linger
+    // and end the next modal dialog's loop instead.
+    if (g_inMainLoop)
+        QCoreApplication::exit(0);
 }
 
 bool terminated() { return g_terminated; }

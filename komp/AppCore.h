@@ -10,7 +10,12 @@ namespace App {
 QString title();
 void setTitle(const QString &title);
 
+// Runs the application's message loop until the main window closes or the
+// application is told to terminate.
+int exec();
+
 // A confirmed close sets this flag; long runs check it after every step.
+// While exec() runs it also ends the message loop.
 void terminate();
 bool terminated();
 void resetTerminated(); // tests

@@ -4,6 +4,9 @@
 #include "HintBar.h"
 #include "JpegImage.h"
 #include "WizardLook.h"
+#include "drives.h"
+#include "explorator.h"
+#include "exploratorDlg.h"
 #include "okienko.h"
 #include "uInstDemo.h"
 #include "ui_uInstDemo.h"
@@ -13,7 +16,10 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -221,6 +227,48 @@ private slots:
         QCOMPARE(w.ui->edKatalog->text(), QString("D:\\PROGRAMY\\X"));
         w.ui->edKatalog->setText("C:\\Programy\\"); // the chooser's folder keeps its case
         QCOMPARE(w.ui->edKatalog->text(), QString("C:\\Programy\\"));
+    }
+
+    // The chooser opens at the typed folder; a chosen folder gets TVO-DEMO\
+    // appended, a cancelled choice changes nothing.
+    void chooserButton_data()
+    {
+        QTest::addColumn<bool>("accept");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("accepted") << true << "D:\\Programy\\TVO-DEMO\\";
+        QTest::newRow("cancelled") << false << "D:\\Programy\\Stare\\";
+    }
+    void chooserButton()
+    {
+        QFETCH(bool, accept);
+        QFETCH(QString, after);
+        QTemporaryDir tmp;
+        QVERIFY(QDir().mkpath(tmp.path() + "/Programy/Stare"));
+        platform::setDriveRoot('D', tmp.path());
+        Wizard w;
+        w.show();
+        toPage(w, 2);
+        w.ui->edKatalog->setText("D:\\Programy\\Stare\\");
+        QString opened;
+        w.explorer->BeforeExecute = [&](QObject *sender) {
+            auto *dlg = static_cast<TExplorerDlg *>(sender);
+            opened = dlg->SelectedFolder();
+            // Act once the modal dialog is really up (building it pumps events).
+            auto *poll = new QTimer(dlg);
+            QObject::connect(poll, &QTimer::timeout, dlg, [dlg, accept, poll] {
+                if (!dlg->isVisible() || QApplication::activeModalWidget() != dlg)
+                    return;
+                poll->stop();
+                dlg->OpenFolder("D:\\Programy\\");
+                accept ? dlg->hbAccept() : dlg->reject();
+            });
+            poll->start(10);
+        };
+        w.ui->btnWybierzKat->click();
+        platform::resetDrives();
+        QCOMPARE(opened, QString("D:\\Programy\\Stare\\"));
+        QCOMPARE(w.ui->edKatalog->text(), after);
+        QCOMPARE(w.explorer->caption(), QString("Wybór katalogu docelowego"));
     }
 
     void fontsMatchDesignedCells_data()
