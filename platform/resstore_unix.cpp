@@ -124,35 +124,44 @@ std::int64_t elfImageLength(int fd)
     return end > std::uint64_t(INT64_MAX) ? INT64_MAX : std::int64_t(end);
 }
 
-bool readAt(int fd, void *buf, std::size_t len, std::uint64_t offset)
+// Repeats a transfer until len bytes are done; step(left) moves at most left
+// bytes and returns the count, retried on EINTR, failing on 0 or an error.
+template <typename Step>
+static bool transferAll(std::size_t len, Step step)
 {
-    auto p = static_cast<char *>(buf);
     while (len > 0) {
-        const ssize_t n = ::pread(fd, p, len, off_t(offset));
+        const ssize_t n = step(len);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             return false;
-        p += n;
         len -= std::size_t(n);
-        offset += std::uint64_t(n);
     }
     return true;
+}
+
+bool readAt(int fd, void *buf, std::size_t len, std::uint64_t offset)
+{
+    auto p = static_cast<char *>(buf);
+    return transferAll(len, [&](std::size_t left) {
+        const ssize_t n = ::pread(fd, p, left, off_t(offset));
+        if (n > 0) {
+            p += n;
+            offset += std::uint64_t(n);
+        }
+        return n;
+    });
 }
 
 bool writeAll(int fd, const void *buf, std::size_t len)
 {
     auto p = static_cast<const char *>(buf);
-    while (len > 0) {
-        const ssize_t n = ::write(fd, p, len);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        len -= std::size_t(n);
-    }
-    return true;
+    return transferAll(len, [&](std::size_t left) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n > 0)
+            p += n;
+        return n;
+    });
 }
 
 bool crcOfRange(int fd, std::uint64_t offset, std::uint64_t len, std::uint32_t &crc)

@@ -102,6 +102,14 @@ class TestInstall : public QObject {
 
     QString host(const QString &rel) const { return tmp.path() + "/" + rel; }
 
+    // A wizard that installs from the given installer file into D:\target\.
+    void prepare(Wizard &w, const QString &installer)
+    {
+        SetPayloadSourceForTesting(host(installer));
+        w.ui->edKatalog->setText("D:\\target\\");
+        QDir().mkpath(host("target"));
+    }
+
 private slots:
     void initTestCase()
     {
@@ -168,11 +176,9 @@ private slots:
             {"czytaj.txt", false, 0644, {}, "zażółć", {}, false},
         };
         makeInstaller(host("cd/setup"), archiveOf(entries));
-        SetPayloadSourceForTesting(host("cd/setup"));
         Answers a;
         Wizard w;
-        w.ui->edKatalog->setText("D:\\target\\");
-        QDir().mkpath(host("target"));
+        prepare(w, "cd/setup");
         w.ShowPage(3);
         QCoreApplication::sendPostedEvents(&w);
         QCOMPARE(a.asked, QStringList());
@@ -200,11 +206,9 @@ private slots:
         for (int i = 0; i < 10; ++i)
             entries.append({QString("f%1.txt").arg(i), false, 0644, {}, QByteArray(100, 'x'), {}, false});
         makeInstaller(host("cd/setup"), archiveOf(entries));
-        SetPayloadSourceForTesting(host("cd/setup"));
         Answers a;
         Wizard w;
-        w.ui->edKatalog->setText("D:\\target\\");
-        QDir().mkpath(host("target"));
+        prepare(w, "cd/setup");
         int seen = 0;
         // The user confirms closing while the third entry is being extracted.
         auto ticker = new QTimer(&w);
@@ -226,11 +230,9 @@ private slots:
     void damagedArchiveIsReported()
     {
         makeInstaller(host("cd/setup"), archiveOf({{"a.txt", false, 0644, {}, "abc", {}, true}}));
-        SetPayloadSourceForTesting(host("cd/setup"));
         Answers a;
         Wizard w;
-        w.ui->edKatalog->setText("D:\\target\\");
-        QDir().mkpath(host("target"));
+        prepare(w, "cd/setup");
         w.RunInstallation();
         QCOMPARE(a.asked, QStringList({"system:|File CRC error !"}));
         QVERIFY(App::terminated());
@@ -248,11 +250,9 @@ private slots:
         writeFile(host("cd2/TVO-DEMO/BAZA/.ukryty"), "hidden");
         QDir().mkpath(host("cd2/TVO-DEMO/PUSTY"));
         QFile::setPermissions(host("cd2/TVO-DEMO/TVODEMO.EXE"), QFile::ReadOwner); // read-only source
-        SetPayloadSourceForTesting(host("cd2/setup"));
         Answers a;
         Wizard w;
-        w.ui->edKatalog->setText("D:\\target\\");
-        QDir().mkpath(host("target"));
+        prepare(w, "cd2/setup");
         w.RunInstallation();
         QCOMPARE(a.asked, QStringList());
         QCOMPARE(w.gaugeInstalka->maxValue(), 5); // 2 folders, 2 files, the shortcut
@@ -268,10 +268,9 @@ private slots:
     {
         QDir(host("cd3")).removeRecursively();
         makeInstaller(host("cd3/setup"), {}, false);
-        SetPayloadSourceForTesting(host("cd3/setup"));
         Answers a;
         Wizard w;
-        w.ui->edKatalog->setText("D:\\target\\");
+        prepare(w, "cd3/setup");
         w.RunInstallation();
         QCOMPARE(a.asked.join("/").replace('\r', '\n'),
                  "Błąd|Nie znaleziono katalogu:\n" + platform::toDrivePath(host("cd3")) + "\\TVO-DEMO\\");
