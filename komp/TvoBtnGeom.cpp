@@ -30,8 +30,11 @@ Result compute(const Input &in)
     Result r;
     r.kind = kindFor(in.width, in.height);
     const int m = in.margines;
-    if (m >= -1)
-        r.picture = in.wlasny ? QSize(in.ikonka.width() / 2, in.ikonka.height()) : QSize(22, 17);
+    r.picture = QSize(0, 0);
+    if (m >= -1 && !in.wlasny)
+        r.picture = QSize(22, 17);
+    else if (m >= -1 && !in.ikonka.isEmpty())
+        r.picture = QSize(in.ikonka.width() / 2, in.ikonka.height());
     const int pw = r.picture.width(), ph = r.picture.height();
     const bool noPicture = in.wlasny && in.ikonka.isEmpty();
     switch (r.kind) {
