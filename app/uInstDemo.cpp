@@ -103,6 +103,9 @@ void TForm1::createComponents()
     hb->setCancelHint(QStringLiteral("Esc"));
     hb->setOnAccept([this](QObject *) { hbAccept(); });
     hb->setOnCancel([this](QObject *) { hbCancel(); });
+    // The window itself answers Enter and Esc for every control; a focused
+    // bar would answer them a second time.
+    hb->setFocusPolicy(Qt::NoFocus);
 }
 
 void TForm1::loadPictures()

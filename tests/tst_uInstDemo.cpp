@@ -156,6 +156,17 @@ private slots:
         }
     }
 
+    void clickOnBarThenEnterMovesOnePage()
+    {
+        Wizard w;
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::mouseClick(w.hb, Qt::LeftButton, {}, QPoint(300, 13));
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &w, Qt::Key_Return);
+        QCOMPARE(w.currentPage(), 2);
+    }
+
     void closeBoxAsksOnlyOnProgressPage_data()
     {
         QTest::addColumn<int>("page");
