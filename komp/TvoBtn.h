@@ -131,6 +131,9 @@ private:
     void hookWindow();
     bool answersAccelerator(QChar c) const;
     QColor parentBackground() const;
+    // A handler's error cannot travel through the event loop: the standard
+    // report shows it once the current event is done.
+    static void reportLater(const std::exception &e);
 
     TTvoBtnTyp m_typ = tbWlasny;
     int m_kolor = 0;
