@@ -1,6 +1,7 @@
 #include "TvoBtn.h"
 
 #include "AppCore.h"
+#include "Exceptions.h"
 #include "Fonts.h"
 
 #include <QApplication>
@@ -25,7 +26,6 @@ template <typename T> bool store(T &field, const T &value)
 
 // The key a letter stands for in key events (Qt::Key_A for "a" and "A").
 int keyOf(QChar c) { return c.isNull() ? 0 : int(c.toUpper().unicode()); }
-
 
 } // namespace
 

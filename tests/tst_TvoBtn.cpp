@@ -413,13 +413,29 @@ void TestTvoBtn::mouse()
     QCOMPARE(f.btn->active(), clicks == 0);
 }
 
+// A handler's error leaves the button in its plain look; raised inside an
+// event it reaches the standard report instead of the event loop.
 void TestTvoBtn::clickThatThrows()
 {
     Fixture f;
+    f.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+    QStringList reports;
+    App::setSystemBoxHook([&](const QString &, const QString &text) { reports << text; });
     enter(f.btn);
-    f.btn->OnClick = [](QObject *) { throw EInvalidOperation("nie"); };
+    f.btn->OnClick = [](QObject *) { throw EInvalidOperation("Zły katalog"); };
     QVERIFY_THROWS_EXCEPTION(EInvalidOperation, f.btn->click());
     QVERIFY(!f.btn->active() && !f.btn->held());
+
+    QTest::mouseClick(f.btn, Qt::LeftButton, {}, QPoint(5, 5));
+    f.btn->OnClick = nullptr;
+    f.btn->OnPaint = [](QObject *, QPainter &, QRect) { throw EInvalidOperation("Zły obrazek"); };
+    f.btn->repaint();
+    f.btn->OnPaint = nullptr;
+    QCoreApplication::processEvents();
+    App::setSystemBoxHook(nullptr);
+    QCOMPARE(reports, QStringList({"Zły katalog.", "Zły obrazek."}));
+    QVERIFY(!f.btn->held());
 }
 
 void TestTvoBtn::hooks_data()
