@@ -205,8 +205,9 @@ struct Lists {
 // The four lists, cut from the compiled-in strips when first asked for.
 const Lists &lists();
 
-// The 3-D edge of a rectangle in the look of the frame table: raised or
-// sunken, hover or not, in the colours of the given palette.
+// The 3-D edge around a rectangle: raised or sunken, hover look or not, in
+// the application palette's 3-D colours. The set of edges is picked once:
+// palettes whose light 3-D colour equals the face colour get stronger edges.
 void drawFrame(QPainter &p, const QRect &r, bool active, bool pressed);
 
 } // namespace TvoBtnImages
