@@ -5,6 +5,7 @@
 #include "Gauges.h"
 #include "HintBar.h"
 #include "JpegImage.h"
+#include "TvoBtn.h"
 #include "UnRAR.h"
 #include "Utils.h"
 #include "WizardLook.h"
@@ -71,7 +72,8 @@ void TForm1::createComponents()
     explorer->setSzerOpisow(0);
     explorer->setSzukanie(false);
     explorer->setMultiWybor(false);
-    connect(ui->btnWybierzKat, &QPushButton::clicked, this, [this] { btnWybierzKatClick(); });
+    ui->btnWybierzKat->setColor(palette().color(QPalette::Button));
+    connect(ui->btnWybierzKat, &TTvoBtn::clicked, this, [this] { btnWybierzKatClick(); });
 
     FindFiles = new TFindFiles(this);
     FindFiles->setObjectName(QStringLiteral("FindFiles"));
