@@ -60,7 +60,9 @@ std::uint32_t toDosDateTime(const QDateTime &t)
     const QDate d = l.date();
     const QTime tm = l.time();
     if (d.year() < 1980)
-        return (1u << 21) | (1u << 16); // 1980-01-01 00:00:00
+        return (1u << 21) | (1u << 16); // 1980-01-01 00:00:00, the first value
+    if (d.year() > 2107)
+        return 0xFF9FBF7Du; // 2107-12-31 23:59:58, the last value
     return std::uint32_t(d.year() - 1980) << 25 | std::uint32_t(d.month()) << 21 | std::uint32_t(d.day()) << 16
         | std::uint32_t(tm.hour()) << 11 | std::uint32_t(tm.minute()) << 5 | std::uint32_t(tm.second() / 2);
 }

@@ -110,10 +110,22 @@ private slots:
         QVERIFY(!setFileAttributes("D:\\missing", 0));
     }
 
+    void dosDateTime_data()
+    {
+        QTest::addColumn<QDateTime>("time");
+        QTest::addColumn<QDateTime>("packed");
+        QTest::newRow("odd second") << QDateTime(QDate(2010, 5, 17), QTime(13, 45, 31))
+                                    << QDateTime(QDate(2010, 5, 17), QTime(13, 45, 30));
+        QTest::newRow("before 1980") << QDateTime(QDate(1970, 1, 2), QTime(0, 0))
+                                     << QDateTime(QDate(1980, 1, 1), QTime(0, 0));
+        QTest::newRow("after 2107") << QDateTime(QDate(2200, 6, 1), QTime(12, 0))
+                                    << QDateTime(QDate(2107, 12, 31), QTime(23, 59, 58));
+    }
     void dosDateTime()
     {
-        const QDateTime t(QDate(2010, 5, 17), QTime(13, 45, 31));
-        QCOMPARE(fromDosDateTime(toDosDateTime(t)), QDateTime(QDate(2010, 5, 17), QTime(13, 45, 30)));
+        QFETCH(QDateTime, time);
+        QFETCH(QDateTime, packed);
+        QCOMPARE(fromDosDateTime(toDosDateTime(time)), packed);
     }
 
     void freeSpace()
