@@ -23,7 +23,7 @@
 
 namespace {
 
-const char *kLibrary = "/usr/lib/x86_64-linux-gnu/libunrar.so.5";
+const char *kLibrary = TVO_UNRAR_LIBRARY; // the system's unrar library, found by the build
 
 // Every message box answered by a script; what was asked is kept.
 struct Answers {
