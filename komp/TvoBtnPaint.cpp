@@ -34,6 +34,10 @@ void TTvoBtn::paintEvent(QPaintEvent *)
     QImage &bitmap = shared.busy ? own : shared.image;
     if (bitmap.size() != size())
         bitmap = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+    // The bitmap still holds the last button painted into it (or nothing
+    // defined when just made): a hook that leaves out the standard content
+    // must not show that through.
+    bitmap.fill(m_down ? m_colorDown : color());
     const bool wasBusy = shared.busy;
     shared.busy = true;
     try {

@@ -94,6 +94,8 @@ private slots:
     void clickThatThrows();
     void hooks_data();
     void hooks();
+    void contentLeftOut_data();
+    void contentLeftOut();
     void accelerator_data();
     void accelerator();
 };
@@ -482,6 +484,31 @@ void TestTvoBtn::hooks()
     QCOMPARE(at(img, 0, 0), corner);
     if (drawFrame)
         QVERIFY(corner != Lime && corner != f.btn->color());
+}
+
+void TestTvoBtn::contentLeftOut_data()
+{
+    QTest::addColumn<bool>("down");
+    QTest::addColumn<QColor>("background");
+    QTest::newRow("up") << false << QColor(200, 200, 200);
+    QTest::newRow("down") << true << Lime;
+}
+
+// The off-screen bitmap is shared: a button whose hook leaves out the
+// standard content shows its own background there, not the last button's.
+void TestTvoBtn::contentLeftOut()
+{
+    QFETCH(bool, down);
+    Fixture f({61, 27});
+    auto *before = new TTvoBtn(&f.window);
+    before->resize(61, 27);
+    before->setOpis(QString());
+    before->setColor(Magenta);
+    QCOMPARE(at(before->grab().toImage(), 30, 13), Magenta);
+    f.btn->setColorDown(Lime);
+    f.btn->setDown(down);
+    f.btn->BeforePaint = [](QObject *, QPainter &, bool, bool, bool &drawBtn, bool &) { drawBtn = false; };
+    QTEST(at(f.btn->grab().toImage(), 30, 13), "background");
 }
 
 void TestTvoBtn::accelerator_data()
