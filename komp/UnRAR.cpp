@@ -5,6 +5,8 @@
 #include "dynlib.h"
 
 #include <cstring>
+#include <langinfo.h>
+#include <locale.h>
 
 namespace UnRAR {
 namespace {
@@ -27,6 +29,33 @@ template <typename Fn> Fn bound(Fn fn, const char *name)
 }
 
 QByteArray hostBytes(const QString &drivePath) { return platform::toHostPath(drivePath).toUtf8(); }
+
+// The library converts names between wide and multibyte text with the
+// character type of the calling thread's locale. Our side of every name is
+// UTF-8 whatever the user's locale says, so under a non-UTF-8 locale (LANG=C)
+// each call runs with a UTF-8 character type; otherwise names with Polish
+// letters would be listed wrongly and fail to extract.
+class Utf8Call {
+public:
+    Utf8Call()
+    {
+        if (std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0)
+            return;
+        static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(nullptr));
+        if (utf8)
+            m_previous = uselocale(utf8);
+    }
+    ~Utf8Call()
+    {
+        if (m_previous)
+            uselocale(m_previous);
+    }
+    Utf8Call(const Utf8Call &) = delete;
+    Utf8Call &operator=(const Utf8Call &) = delete;
+
+private:
+    locale_t m_previous = locale_t(nullptr);
+};
 
 QString openMessage(int result)
 {
@@ -142,7 +171,12 @@ void *OpenArchive(const QString &archiveName, unsigned openMode)
     data.OpenMode = openMode;
     data.CmtBuf = nullptr;
     data.CmtBufSize = 0;
-    void *handle = bound(g_binding.RAROpenArchive, "RAROpenArchive")(&data);
+    const OpenArchiveFn open = bound(g_binding.RAROpenArchive, "RAROpenArchive");
+    void *handle = nullptr;
+    {
+        Utf8Call utf8;
+        handle = open(&data);
+    }
     if (data.OpenResult != ResultSuccess || !handle)
         fail(openMessage(int(data.OpenResult)));
     return handle;
@@ -152,7 +186,12 @@ bool ReadNextHeader(void *handle, RARHeaderData &header)
 {
     header.CmtBuf = nullptr;
     header.CmtBufSize = 0;
-    const int result = bound(g_binding.RARReadHeader, "RARReadHeader")(handle, &header);
+    const ReadHeaderFn read = bound(g_binding.RARReadHeader, "RARReadHeader");
+    int result = 0;
+    {
+        Utf8Call utf8;
+        result = read(handle, &header);
+    }
     switch (result) {
     case 0: return true;
     case ResultEndArchive: return false;
@@ -171,8 +210,13 @@ void ProcessCurrentFile(void *handle, int operation, const QString &destFolder, 
             fail(processMessage(16));
     }
     QByteArray name = destName.isNull() ? QByteArray() : hostBytes(destName);
-    const int result = bound(g_binding.RARProcessFile, "RARProcessFile")(
-        handle, operation, destFolder.isNull() ? nullptr : folder.data(), destName.isNull() ? nullptr : name.data());
+    const ProcessFileFn process = bound(g_binding.RARProcessFile, "RARProcessFile");
+    int result = 0;
+    {
+        Utf8Call utf8;
+        result = process(handle, operation, destFolder.isNull() ? nullptr : folder.data(),
+                         destName.isNull() ? nullptr : name.data());
+    }
     if (result != 0)
         fail(processMessage(result));
 }

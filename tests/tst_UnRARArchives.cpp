@@ -8,6 +8,7 @@
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <clocale>
 
 using fixtures::listing;
 
@@ -57,12 +58,28 @@ class TestUnRARArchives : public QObject {
         return QStringLiteral("<no error>");
     }
 
+    // Each archive kind under the user's UTF-8 locale and under the plain C
+    // locale, which a desktop session may well start the installer with.
     void archiveKinds()
     {
         QTest::addColumn<QString>("archive");
-        QTest::newRow("RAR 4 from the writer") << "T:\\v4.rar";
-        QTest::newRow("RAR 5 from the rar tool") << "T:\\v5.rar";
+        QTest::addColumn<QByteArray>("locale"); // empty: the process's own
+        for (const char *loc : {"", "C"}) {
+            QTest::addRow("RAR 4 from the writer%s%s", *loc ? ", locale " : "", loc) << "T:\\v4.rar" << QByteArray(loc);
+            QTest::addRow("RAR 5 from the rar tool%s%s", *loc ? ", locale " : "", loc) << "T:\\v5.rar" << QByteArray(loc);
+        }
     }
+
+    // Switches the process's locale for one test function.
+    struct LocaleScope {
+        QByteArray saved;
+        explicit LocaleScope(const QByteArray &name) : saved(std::setlocale(LC_ALL, nullptr))
+        {
+            if (!name.isEmpty())
+                std::setlocale(LC_ALL, name.constData());
+        }
+        ~LocaleScope() { std::setlocale(LC_ALL, saved.constData()); }
+    };
 
 private slots:
     void initTestCase()
@@ -82,6 +99,8 @@ private slots:
     void listAndExtract()
     {
         QFETCH(QString, archive);
+        QFETCH(QByteArray, locale);
+        const LocaleScope scope(locale);
         const auto want = listing(src);
         TUnRAR u;
         u.setArchiveFile(archive);
@@ -108,6 +127,8 @@ private slots:
     void skippingHandler()
     {
         QFETCH(QString, archive);
+        QFETCH(QByteArray, locale);
+        const LocaleScope scope(locale);
         auto want = listing(src);
         want.removeIf([](auto it) { return it.key() == "a.txt" || it.key().startsWith("Podkatalog/Głęboki"); });
         TUnRAR u;
