@@ -56,7 +56,8 @@ static void paint(QWidget *w, QPalette::ColorRole role, const QColor &c)
 
 void apply(QWidget *form)
 {
-    form->setFont(Fonts::make(QStringLiteral("MS Sans Serif"), 11));
+    // The window's own font is given by its character height, not its cell.
+    form->setFont(Fonts::make(QStringLiteral("MS Sans Serif"), -11));
     paint(form, QPalette::Window, windowColor);
     form->setAutoFillBackground(true);
     for (const char *page : {"pStart", "pKatalog", "pInstalacja", "pKoniec"}) {

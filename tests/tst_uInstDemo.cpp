@@ -3,6 +3,7 @@
 #include "Gauges.h"
 #include "HintBar.h"
 #include "JpegImage.h"
+#include "Payload.h"
 #include "WizardLook.h"
 #include "drives.h"
 #include "explorator.h"
@@ -75,6 +76,47 @@ int installEventsIn(QObject *target)
     return counter.n;
 }
 
+// The real installation run by copying: an installer without a payload and a
+// TVO-DEMO folder beside it, installing into D:\target\ with the desktop in
+// the folder that user-dirs.dirs names.
+class Installer : public TForm1 {
+public:
+    using TForm1::RunInstallation;
+};
+
+struct CopyInstall {
+    QTemporaryDir tmp;
+    QString desktop;
+    QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+
+    QString host(const QString &rel) const { return tmp.path() + "/" + rel; }
+    void write(const QString &rel, const QByteArray &bytes) const
+    {
+        QDir().mkpath(QFileInfo(host(rel)).path());
+        QFile f(host(rel));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(bytes);
+    }
+    explicit CopyInstall(const QString &desktopRel = "desk") : desktop(host(desktopRel))
+    {
+        write("cd/TVO-DEMO/a.txt", "aaa");
+        write("cd/TVO-DEMO/SUB/b.txt", "bbb");
+        QFile::copy("/bin/true", host("cd/setup"));
+        QDir().mkpath(host("target"));
+        write("cfg/user-dirs.dirs", "XDG_DESKTOP_DIR=\"" + desktop.toUtf8() + "\"\n");
+        qputenv("XDG_CONFIG_HOME", host("cfg").toUtf8());
+        SetPayloadSourceForTesting(host("cd/setup"));
+        platform::setDriveRoot('D', tmp.path());
+    }
+    ~CopyInstall()
+    {
+        SetPayloadSourceForTesting({});
+        platform::resetDrives();
+        qputenv("XDG_CONFIG_HOME", oldConfig);
+    }
+    bool hasShortcut() const { return QFileInfo::exists(desktop + "/Tavro 2010 DEMO.desktop"); }
+};
+
 void toPage(Wizard &w, int page)
 {
     while (w.currentPage() < page) {
@@ -106,6 +148,7 @@ private slots:
         QCOMPARE(w.size(), QSize(780, 473));
         QCOMPARE(w.hb->geometry(), QRect(0, 447, 780, 26));
         QCOMPARE(w.gaugeInstalka->progress(), 0);
+        QCOMPARE(w.font().pixelSize(), 11); // character height, not cell height
     }
 
     void enterAndEscape_data()
@@ -348,6 +391,58 @@ private slots:
         const QImage shot = w.grab().toImage();
         QCOMPARE(shot.pixelColor(5, 5), WizardLook::pageColor);
         QCOMPARE(shot.pixelColor(300, 460), QColor(Qt::black)); // hint bar
+    }
+
+    // A file that cannot be copied asks whether to go on: Ok leaves it out
+    // and finishes the run, Anuluj ends it silently.
+    void copyFailureAsks_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("goesOn");
+        QTest::newRow("Ok") << 1 << true;
+        QTest::newRow("Anuluj") << 2 << false;
+        QTest::newRow("box closed") << 0 << false;
+    }
+    void copyFailureAsks()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, goesOn);
+        CopyInstall fx;
+        fx.write("target/SUB", "a file where the folder should be");
+        Questions q;
+        q.answer = answer;
+        Installer w;
+        w.ui->edKatalog->setText("D:\\target\\");
+        w.RunInstallation();
+        QCOMPARE(q.asked.size(), 1);
+        QCOMPARE(q.asked.first().replace('\r', '\n'),
+                 QString("Błąd przy kopiowaniu pliku !|Nie można skopiować pliku b.txt do:\nD:\\target\\SUB\\b.txt"));
+        QCOMPARE(w.currentPage(), 4);
+        QCOMPARE(App::terminated(), !goesOn);
+        QCOMPARE(fx.hasShortcut(), goesOn);
+        if (goesOn) {
+            QVERIFY(QFileInfo::exists(fx.host("target/a.txt")));
+            QCOMPARE(w.gaugeInstalka->progress(), w.gaugeInstalka->maxValue());
+        }
+    }
+
+    // A desktop entry that cannot be written is reported; the run still
+    // reaches the finish page and counts the shortcut step.
+    void shortcutFailureIsReported()
+    {
+        CopyInstall fx("cd/setup/Pulpit"); // below a file: the folder cannot exist
+        Questions q;
+        Installer w;
+        w.ui->edKatalog->setText("D:\\target\\");
+        w.RunInstallation();
+        QCOMPARE(q.asked.size(), 1);
+        QVERIFY2(q.asked.first().startsWith("Błąd przy zakładaniu ikony !|"), qPrintable(q.asked.first()));
+        QCOMPARE(w.currentPage(), 4);
+        QVERIFY(!App::terminated());
+        QVERIFY(QFileInfo::exists(fx.host("target/SUB/b.txt")));
+        QCOMPARE(w.gaugeInstalka->maxValue(), 4); // a folder, two files, the shortcut
+        QCOMPARE(w.gaugeInstalka->progress(), 4);
+        QVERIFY(w.ui->lblPlik->isHidden() && w.gaugePlik->isHidden());
     }
 
     void jpegDecoder_data()
