@@ -11,7 +11,6 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
-#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -185,9 +184,23 @@ struct TFindFiles::Walk {
     struct Folder {
         QString drive; // without a trailing "\" (except the root)
         QString host;
+        dev_t dev;
+        ino_t ino;
+        qsizetype parent; // index in the queue, -1 for the root
     };
     std::vector<Folder> queue;
-    std::set<std::pair<dev_t, ino_t>> seen; // folders queued so far
+
+    // Whether the folder (dev, ino) is the queue's folder at index or one of
+    // the folders it lies in: descending into it again would be a link cycle.
+    // A link to any other folder is followed, so the folder behind it is
+    // listed under both names and no real folder is ever left out.
+    bool onChain(qsizetype index, dev_t dev, ino_t ino) const
+    {
+        for (; index >= 0; index = queue[size_t(index)].parent)
+            if (queue[size_t(index)].dev == dev && queue[size_t(index)].ino == ino)
+                return true;
+        return false;
+    }
 
     void probe(DIR *d, const QString &host, Entry &e) const
     {
@@ -230,8 +243,9 @@ struct TFindFiles::Walk {
             throw EAbort();
     }
 
-    void scan(const Folder &f)
+    void scan(qsizetype index)
     {
+        const Folder f = queue[size_t(index)]; // a copy: the queue grows below
         struct stat st {};
         const QByteArray hostBytes = QFile::encodeName(f.host);
         if (::stat(hostBytes.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || access(hostBytes.constData(), X_OK) != 0)
@@ -266,9 +280,9 @@ struct TFindFiles::Walk {
             probe(d.get(), f.host, e);
             if (e.attrs < 0 || !(e.attrs & faDirectory))
                 continue;
-            if (!seen.insert({e.st.st_dev, e.st.st_ino}).second)
-                continue; // already queued: a link back into the tree
-            queue.push_back({withSlash + e.name, joinHost(f.host, e.name)});
+            if (onChain(index, e.st.st_dev, e.st.st_ino))
+                continue; // a link back up the tree
+            queue.push_back({withSlash + e.name, joinHost(f.host, e.name), e.st.st_dev, e.st.st_ino, index});
         }
     }
 };
@@ -285,7 +299,7 @@ void TFindFiles::Search()
     if (m_mask.isEmpty())
         throw EFindFilesError(QStringLiteral("Missing \"Mask\" property"));
 
-    Walk w{*this, {}, {}, 0, {}, {}};
+    Walk w{*this, {}, {}, 0, {}};
     const int bits[] = {faReadOnly, faArchive, faSysFile, faHidden, faDirectory};
     for (int a = atReadOnly; a <= atDirectory; ++a)
         if (m_modes[a] != fmNo)
@@ -307,8 +321,7 @@ void TFindFiles::Search()
     w.root = root;
     for (const QString &m : m_mask.split(';'))
         w.masks << m.toCaseFolded();
-    w.queue.push_back({root, host});
-    w.seen.insert({st.st_dev, st.st_ino});
+    w.queue.push_back({root, host, st.st_dev, st.st_ino, -1});
 
     const bool report = m_recurse && OnProgress;
     int shown = 0;
@@ -321,8 +334,7 @@ void TFindFiles::Search()
             if (stop)
                 throw EAbort();
         }
-        const Walk::Folder folder = w.queue[index]; // scanning may grow the queue
-        w.scan(folder);
+        w.scan(qsizetype(index));
     }
     if (report) {
         bool stop = true;

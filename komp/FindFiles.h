@@ -1,9 +1,9 @@
 #pragma once
 // Recursive file search: lists the files and folders under one folder that
 // match wildcard masks and attribute filters, breadth-first, into an owned
-// list. Folders reached through symbolic links are followed, but every
-// physical folder (device and inode) is descended at most once, so a link
-// cycle cannot make a search run forever.
+// list. Folders reached through symbolic links are followed, except a link
+// to a folder that the link itself lies in, so a link cycle cannot make a
+// search run forever.
 #include "Exceptions.h"
 
 #include <QObject>

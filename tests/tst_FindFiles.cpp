@@ -407,6 +407,14 @@ private slots:
         QVERIFY(QFile::link(tmp->path() + "/outside", tmp->path() + "/l/out"));
         ff.Search();
         QVERIFY(relNames(ff.FileList).contains("out\\o.txt"));
+        // A link found before the folder it names leaves that folder listed
+        // too: every real folder keeps its contents.
+        mk("l/deep/real/r.txt");
+        QVERIFY(QFile::link("deep/real", tmp->path() + "/l/early"));
+        ff.Search();
+        const QStringList all = relNames(ff.FileList);
+        QVERIFY2(all.contains("deep\\real\\r.txt"), qPrintable(all.join(' ')));
+        QVERIFY(all.contains("early\\r.txt"));
     }
 
     void sortAndItems()
