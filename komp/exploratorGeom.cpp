@@ -91,7 +91,8 @@ namespace explorer {
 
 QString existingFolder(const QString &path)
 {
-    if (path.startsWith(QLatin1String("\\\\")))
+    // An empty text names no folder (it is not the current folder).
+    if (path.isEmpty() || path.startsWith(QLatin1String("\\\\")))
         return QString();
     const QString full = fullDrivePath(path);
     if (folderExists(full))

@@ -277,6 +277,7 @@ private slots:
         QTest::newRow("dots") << "T:\\Alpha\\Beta\\Gamma\\..\\" << "T:\\Alpha\\Beta\\";
         QTest::newRow("missing folder: C root") << "T:\\Alpha\\Nope\\" << "C:\\";
         QTest::newRow("network path: C root") << "\\\\server\\share\\" << "C:\\";
+        QTest::newRow("empty: C root") << "" << "C:\\";
     }
     void openFolder()
     {
