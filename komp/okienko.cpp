@@ -10,6 +10,7 @@
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -385,10 +386,16 @@ bool TMsgOkienko::eventFilter(QObject *watched, QEvent *event)
         }
         return !panBtns->isHidden() && accelerator(key);
     }
-    if (event->type() == QEvent::MouseButtonRelease) {
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        // A click that a child ignores travels on to its parents; only the
+        // part that was clicked itself counts (the gaps between the keys or
+        // the text panel's border do not release them).
+        auto *w = static_cast<QWidget *>(watched);
+        const QWidget *clicked = w->childAt(static_cast<QMouseEvent *>(event)->position().toPoint());
         const QObject *background[] = {this,    panLewy, panPrawy, iqmark1, iqmark2, iexclam1,
                                        iexclam2, Panel3, lbl,      lbl2,    panTAK};
-        if (std::find(std::begin(background), std::end(background), watched) != std::end(background))
+        if (!clicked && std::find(std::begin(background), std::end(background), watched) != std::end(background))
             FormClick();
     }
     return QDialog::eventFilter(watched, event);

@@ -57,10 +57,18 @@ void step(TMsgOkienko &d, const QString &what)
         QTest::keyClick(focus, Qt::Key_Tab);
     else if (what == "close")
         d.close();
-    else if (what.startsWith("click:")) {
-        auto *w = d.findChild<QWidget *>(what.mid(6));
+    else if (what.startsWith("click:") || what.startsWith("rclick:")) {
+        // "click:name" clicks the middle of a component, "click:name@x,y" a point in it.
+        const QStringList parts = what.section(':', 1).split('@');
+        auto *w = d.findChild<QWidget *>(parts[0]);
         QVERIFY2(w, qPrintable(what));
-        QTest::mouseClick(w, Qt::LeftButton);
+        const Qt::MouseButton button = what.startsWith('r') ? Qt::RightButton : Qt::LeftButton;
+        if (parts.size() == 2) {
+            const QStringList xy = parts[1].split(',');
+            QTest::mouseClick(w, button, {}, QPoint(xy[0].toInt(), xy[1].toInt()));
+        } else {
+            QTest::mouseClick(w, button);
+        }
     } else
         QFAIL(qPrintable("unknown step " + what));
 }
@@ -457,6 +465,12 @@ private slots:
         QTest::newRow("background click") << QStringList{"key:T", "key:A", "click:lbl"} << 99 << "000";
         QTest::newRow("panel click") << QStringList{"key:T", "click:panTAK", "key:A", "key:K"} << 99 << "000";
         QTest::newRow("N I E") << QStringList{"key:T", "click:btnN"} << 7 << "";
+        QTest::newRow("frame click") << QStringList{"key:T", "key:A", "click:Panel3@2,2"} << 99 << "000";
+        // Only the listed parts release the keys: not the gaps between the
+        // keys, not the text panel's own border, not a right click.
+        QTest::newRow("gap between keys") << QStringList{"key:T", "key:A", "click:pTAK@32,14"} << 99 << "110";
+        QTest::newRow("text panel border") << QStringList{"key:T", "key:A", "click:Panel2@1,1"} << 99 << "110";
+        QTest::newRow("right click") << QStringList{"key:T", "key:A", "rclick:lbl"} << 99 << "110";
     }
     void takSequence()
     {
