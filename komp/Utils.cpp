@@ -11,7 +11,7 @@
 #include <QRegularExpression>
 #include <QTransform>
 #include <QTreeView>
-#include <cstdio>
+#include <charconv>
 #include <cstdlib>
 #include <ctime>
 
@@ -293,11 +293,15 @@ const TFormatSettings &FormatSettings() { return settings(); }
 QString FormatNumber(long double value, int decimals, bool groupThousands)
 {
     decimals = qBound(0, decimals, 18);
+    // to_chars, unlike printf, always writes a point: the user's numeric
+    // locale (set up by the application object) must not reach this text.
     char buf[128];
-    const int len = std::snprintf(buf, sizeof buf, "%.*Lf", decimals, value);
-    QString plain = QString::fromLatin1(buf);
-    if (len <= 0 || len >= int(sizeof buf) || !plain.back().isDigit())
-        return plain; // inf, nan, or beyond any sensible size
+    auto done = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+    if (done.ec != std::errc())
+        done = std::to_chars(buf, buf + sizeof buf, value); // beyond any sensible size
+    QString plain = QString::fromLatin1(buf, done.ptr - buf);
+    if (plain.isEmpty() || !plain.back().isDigit() || plain.contains('e'))
+        return plain.replace('.', settings().DecimalSeparator); // inf, nan, or beyond any sensible size
     QString sign;
     if (plain.startsWith('-')) {
         plain.remove(0, 1);

@@ -9,6 +9,7 @@ PACKAGES=(
   libjpeg62-turbo-dev libunrar5 unrar rar
   fonts-liberation2 fonts-dejavu-core
   xvfb xauth xdotool imagemagick desktop-file-utils libglib2.0-bin
+  locales
 )
 
 missing=()

@@ -13,11 +13,16 @@
 #include <QListWidget>
 #include <QLocale>
 #include <QPainter>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
 #include <QTreeWidget>
+
+#include <clocale>
+#include <cstdlib>
+#include <string>
 
 class TForm1 : public QWidget {
     Q_OBJECT
@@ -41,6 +46,27 @@ class TestUtils : public QObject {
         if (readOnly)
             f.setPermissions(QFileDevice::ReadOwner);
         return QStringLiteral("T:\\") + name;
+    }
+
+    // Compiles a numeric locale with a decimal comma into the fixture folder
+    // (once) and selects it for LC_NUMERIC.
+    bool useCommaLocale()
+    {
+        const QString dir = m_dir.filePath("locales");
+        if (!QFile::exists(dir + "/comma/LC_NUMERIC")) {
+            QDir().mkpath(dir);
+            QFile src(dir + "/comma.src");
+            if (!src.open(QIODevice::WriteOnly))
+                return false;
+            src.write("LC_NUMERIC\ndecimal_point \",\"\nthousands_sep \".\"\ngrouping 3;3\nEND LC_NUMERIC\n");
+            src.close();
+            // Exit status 1 only reports the categories left undefined.
+            QProcess::execute("localedef", {"-c", "-i", src.fileName(), "-f", "ANSI_X3.4-1968", dir + "/comma"});
+        }
+        ::setenv("LOCPATH", QFile::encodeName(dir).constData(), 1);
+        const bool ok = std::setlocale(LC_NUMERIC, "comma") != nullptr;
+        ::unsetenv("LOCPATH");
+        return ok;
     }
 
     static void popAll()
@@ -427,6 +453,9 @@ private slots:
         QTest::newRow("negative") << -55000.25 << 1 << true << "-55 000,2";
         QTest::newRow("negative zero") << -0.001 << 2 << true << "0,00";
         QTest::newRow("free space") << 0.95367431640625 << 3 << true << "0,954";
+        // no fixed-point text fits: the short form, never a cut-off number
+        QTest::newRow("beyond fixed point") << 1e300 << 2 << true << "1,0000000000000000525e+300";
+        QTest::newRow("infinite") << qInf() << 2 << true << "inf";
     }
     void formatNumber()
     {
@@ -435,6 +464,22 @@ private slots:
         QFETCH(bool, group);
         QFETCH(QString, text);
         QCOMPARE(FormatNumber(value, decimals, group), text);
+    }
+
+    // The user's numeric locale (a decimal comma with grouping dots here)
+    // must not leak into the program's own number format.
+    void formatNumberUnderHostLocale_data() { formatNumber_data(); }
+    void formatNumberUnderHostLocale()
+    {
+        QFETCH(double, value);
+        QFETCH(int, decimals);
+        QFETCH(bool, group);
+        QFETCH(QString, text);
+        const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+        QVERIFY2(useCommaLocale(), "cannot make or select the decimal-comma locale");
+        const QString got = FormatNumber(value, decimals, group);
+        std::setlocale(LC_NUMERIC, previous.c_str());
+        QCOMPARE(got, text);
     }
 
     void formatDateTime_data()
