@@ -206,7 +206,10 @@ void TExplorerDlg::Configure(bool szukanie, bool multiWybor, int szerPlikow, int
 
 QString TExplorerDlg::FileNameAt(int index) const
 {
-    const QString text = lb->item(index)->text();
+    const QListWidgetItem *item = lb->item(index);
+    if (!item)
+        throw EListError(QStringLiteral("List index out of bounds (%1)").arg(index));
+    const QString text = item->text();
     return text.left(text.indexOf('\t')); // the whole text when it has no tab
 }
 

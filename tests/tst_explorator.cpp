@@ -353,6 +353,8 @@ private slots:
         QCOMPARE(items(dlg->lb), QStringList{"b.dbf\tB.DBF"});
         QCOMPARE(dlg->lb->currentRow(), 0);
         QCOMPARE(dlg->SelectedFile(), QString("T:\\Zeta\\b.dbf"));
+        for (int bad : {-1, 1})
+            QVERIFY_THROWS_EXCEPTION(EListError, dlg->FileNameAt(bad));
     }
 
     void fileChoice()
