@@ -54,11 +54,13 @@ public:
     Fd &operator=(const Fd &) = delete;
     void reset(int fd) { close(); m_fd = fd; }
     int get() const { return m_fd; }
-    void close()
+    // False when the system reports a failure at closing (a delayed write
+    // error on some file systems).
+    bool close()
     {
-        if (m_fd >= 0)
-            ::close(m_fd);
+        const bool ok = m_fd < 0 || ::close(m_fd) == 0 || errno == EINTR;
         m_fd = -1;
+        return ok;
     }
 
 private:
@@ -194,8 +196,9 @@ void CopyFileWithProgress(const QString &source, const QString &dest, QObject *c
                 ProgressSetPosition(control, scaled(copied, shift));
         } while (n == blockSize);
         carryLastWriteTime(source, target);
-        out.close();
         in.close();
+        if (!out.close())
+            throw EWriteError(QStringLiteral("Stream write error"));
     } catch (...) {
         out.close();
         in.close();
