@@ -12,11 +12,14 @@ namespace platform {
 QString desktopFolder()
 {
     const QString home = QDir::homePath();
+    // A relative XDG_CONFIG_HOME is invalid and stands for the default.
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (config.isEmpty())
+    if (!QDir::isAbsolutePath(config))
         config = home + QStringLiteral("/.config");
+    QString desktop = home + QStringLiteral("/Desktop");
     QFile dirs(config + QStringLiteral("/user-dirs.dirs"));
     if (dirs.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        // The file is read by shells too: a later assignment wins.
         QTextStream in(&dirs);
         while (!in.atEnd()) {
             const QString line = in.readLine().trimmed();
@@ -27,10 +30,10 @@ QString desktopFolder()
                 v = v.mid(1, v.size() - 2);
             v.replace(QLatin1String("$HOME"), home);
             if (v.startsWith('/'))
-                return QDir::cleanPath(v);
+                desktop = QDir::cleanPath(v);
         }
     }
-    return home + QStringLiteral("/Desktop");
+    return desktop;
 }
 
 static QString quoteArgument(const QString &arg)

@@ -59,23 +59,33 @@ private slots:
     void desktopFolderFromUserDirs_data()
     {
         QTest::addColumn<QString>("line");
-        QTest::addColumn<QString>("folder"); // relative to HOME
-        QTest::newRow("home relative") << "XDG_DESKTOP_DIR=\"$HOME/Pulpit\"" << "/Pulpit";
-        QTest::newRow("none") << "XDG_MUSIC_DIR=\"$HOME/Muzyka\"" << "/Desktop";
+        QTest::addColumn<QString>("configHome"); // relative to the current folder, HOME
+        QTest::addColumn<QString>("folder");     // relative to HOME
+        const QString cfg = "cfg";
+        QTest::newRow("home relative") << "XDG_DESKTOP_DIR=\"$HOME/Pulpit\"" << cfg << "/Pulpit";
+        QTest::newRow("none") << "XDG_MUSIC_DIR=\"$HOME/Muzyka\"" << cfg << "/Desktop";
+        QTest::newRow("later line wins") << "XDG_DESKTOP_DIR=\"$HOME/Stary\"\nXDG_DESKTOP_DIR=\"$HOME/Nowy\"" << cfg
+                                         << "/Nowy";
+        // An invalid (relative) config home is not looked up below the current folder.
+        QTest::newRow("relative config home") << "XDG_DESKTOP_DIR=\"$HOME/Pulpit\"" << "./cfg" << "/Desktop";
     }
     void desktopFolderFromUserDirs()
     {
         QFETCH(QString, line);
+        QFETCH(QString, configHome);
         QFETCH(QString, folder);
         const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
+        const QString oldCwd = QDir::currentPath();
         qputenv("HOME", tmp.path().toUtf8());
-        qputenv("XDG_CONFIG_HOME", (tmp.path() + "/cfg").toUtf8());
+        qputenv("XDG_CONFIG_HOME", configHome == "cfg" ? (tmp.path() + "/cfg").toUtf8() : configHome.toUtf8());
+        QDir::setCurrent(tmp.path());
         QDir().mkpath(tmp.path() + "/cfg");
         QFile f(tmp.path() + "/cfg/user-dirs.dirs");
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(("# comment\n" + line + "\n").toUtf8());
         f.close();
         const QString got = desktopFolder();
+        QDir::setCurrent(oldCwd);
         qputenv("HOME", oldHome);
         qputenv("XDG_CONFIG_HOME", oldConfig);
         QCOMPARE(got, tmp.path() + folder);
