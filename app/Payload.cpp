@@ -17,7 +17,7 @@ QString g_sourceOverride;
 // damaged ends here with an exception.
 void openStore(platform::ResourceStore &store)
 {
-    const QString host = g_sourceOverride.isEmpty() ? QCoreApplication::applicationFilePath() : g_sourceOverride;
+    const QString host = InstallerFile();
     switch (store.open(host, platform::toDrivePath(host))) {
     case platform::ResourceStore::Plain:
     case platform::ResourceStore::Valid:

@@ -57,6 +57,14 @@ private:
     locale_t m_previous = locale_t(nullptr);
 };
 
+// Calls a bound entry point with a UTF-8 character type.
+template <typename Fn, typename... Args> auto callLibrary(Fn fn, const char *name, Args... args)
+{
+    const Fn entry = bound(fn, name);
+    Utf8Call utf8;
+    return entry(args...);
+}
+
 QString openMessage(int result)
 {
     switch (result) {
@@ -171,12 +179,7 @@ void *OpenArchive(const QString &archiveName, unsigned openMode)
     data.OpenMode = openMode;
     data.CmtBuf = nullptr;
     data.CmtBufSize = 0;
-    const OpenArchiveFn open = bound(g_binding.RAROpenArchive, "RAROpenArchive");
-    void *handle = nullptr;
-    {
-        Utf8Call utf8;
-        handle = open(&data);
-    }
+    void *handle = callLibrary(g_binding.RAROpenArchive, "RAROpenArchive", &data);
     if (data.OpenResult != ResultSuccess || !handle)
         fail(openMessage(int(data.OpenResult)));
     return handle;
@@ -186,12 +189,7 @@ bool ReadNextHeader(void *handle, RARHeaderData &header)
 {
     header.CmtBuf = nullptr;
     header.CmtBufSize = 0;
-    const ReadHeaderFn read = bound(g_binding.RARReadHeader, "RARReadHeader");
-    int result = 0;
-    {
-        Utf8Call utf8;
-        result = read(handle, &header);
-    }
+    const int result = callLibrary(g_binding.RARReadHeader, "RARReadHeader", handle, &header);
     switch (result) {
     case 0: return true;
     case ResultEndArchive: return false;
@@ -210,13 +208,9 @@ void ProcessCurrentFile(void *handle, int operation, const QString &destFolder, 
             fail(processMessage(16));
     }
     QByteArray name = destName.isNull() ? QByteArray() : hostBytes(destName);
-    const ProcessFileFn process = bound(g_binding.RARProcessFile, "RARProcessFile");
-    int result = 0;
-    {
-        Utf8Call utf8;
-        result = process(handle, operation, destFolder.isNull() ? nullptr : folder.data(),
-                         destName.isNull() ? nullptr : name.data());
-    }
+    const int result = callLibrary(g_binding.RARProcessFile, "RARProcessFile", handle, operation,
+                                   destFolder.isNull() ? nullptr : folder.data(),
+                                   destName.isNull() ? nullptr : name.data());
     if (result != 0)
         fail(processMessage(result));
 }
