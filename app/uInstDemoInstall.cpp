@@ -69,6 +69,7 @@ void TForm1::installFromPayload()
     } cleanUp{UnRAR, library};
 
     ui->lblKopiowanie->setText(QStringLiteral("Odczyt archiwum..."));
+    ui->lblKopiowanie->adjustSize(); // the label is as wide as its text
     gaugePlik->hide();
     repaint();
     UnRAR->setArchiveFile(target + QStringLiteral("TVO-DEMO.RAR"));

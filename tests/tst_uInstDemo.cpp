@@ -283,7 +283,7 @@ private slots:
         QCOMPARE(w.ui->edKatalog->text(), QString("C:\\Programy\\"));
     }
 
-    // The chooser opens at the typed folder; a chosen folder gets TVO-DEMO\
+    // The chooser opens at the typed folder; a chosen folder gets "TVO-DEMO\\"
     // appended, a cancelled choice changes nothing.
     void chooserButton_data()
     {
