@@ -64,7 +64,6 @@ protected:
     void CopyOneFile(const QString &relName);
     void CreateDesktopShortcut();
 
-
 private:
     void FormCreate();
     bool FormCloseQuery();
