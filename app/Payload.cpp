@@ -1,6 +1,7 @@
 #include "Payload.h"
 
 #include "drives.h"
+#include "filehandle.h"
 #include "resstore.h"
 
 #include <QCoreApplication>
@@ -36,31 +37,19 @@ public:
     {
         const QString host = platform::toHostPath(fileName);
         if (!host.isEmpty())
-            m_fd = ::open(host.toUtf8().constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (m_fd < 0)
+            m_fd.reset(::open(host.toUtf8().constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+        if (m_fd.get() < 0)
             throw EFCreateError(QStringLiteral("Cannot create file %1").arg(fileName));
     }
-    ~TargetFile()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    TargetFile(const TargetFile &) = delete;
-    TargetFile &operator=(const TargetFile &) = delete;
-
-    int fd() const { return m_fd; }
-    // A failing close can be the first sign of a failed write (network file
-    // systems, full disks): it is reported, not ignored.
+    int fd() const { return m_fd.get(); }
     void close()
     {
-        const int fd = m_fd;
-        m_fd = -1;
-        if (::close(fd) != 0)
+        if (!m_fd.close())
             throw EWriteError(QStringLiteral("Stream write error"));
     }
 
 private:
-    int m_fd = -1;
+    platform::FileHandle m_fd;
 };
 
 void writeResource(platform::ResourceStore &store, const platform::StoredResource &res, TargetFile &file)

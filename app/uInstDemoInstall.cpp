@@ -13,7 +13,6 @@
 #include "okienko.h"
 #include "drives.h"
 
-#include <QApplication>
 #include <QFile>
 
 namespace {
@@ -26,17 +25,11 @@ void deleteQuietly(const QString &path)
         QFile::remove(host);
 }
 
-QString fileNamePart(const QString &path)
-{
-    const int cut = std::max(path.lastIndexOf('\\'), path.lastIndexOf(':'));
-    return path.mid(cut + 1);
-}
-
 } // namespace
 
 void TForm1::RunInstallation()
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    SetBusyCursor(true, false); // the hourglass, through the program's cursor stack
     try {
         if (HasEmbeddedLibrary())
             installFromPayload();
@@ -47,7 +40,7 @@ void TForm1::RunInstallation()
         App::showException(e);
         App::terminate();
     }
-    QApplication::restoreOverrideCursor();
+    SetBusyCursor(false, false);
     ShowPage(4);
 }
 
@@ -133,7 +126,7 @@ void TForm1::CopyOneFile(const QString &relName)
     try {
         CopyFileWithProgress(source, dest, gaugePlik);
     } catch (const std::exception &) {
-        const QString text = QStringLiteral("Nie można skopiować pliku ") + fileNamePart(source)
+        const QString text = QStringLiteral("Nie można skopiować pliku ") + platform::fileNamePart(source)
             + QStringLiteral(" do:\r") + dest;
         if (!OkCancelBox(QStringLiteral("Błąd przy kopiowaniu pliku !"), text))
             throw EAbort();

@@ -2,6 +2,7 @@
 #include "Exceptions.h"
 #include "Gauges.h"
 #include "drives.h"
+#include "filehandle.h"
 #include "files.h"
 
 #include <QMetaProperty>
@@ -14,9 +15,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Index of the last "\" or ":", -1 when there is neither.
-int lastSeparator(const QString &path) { return std::max(path.lastIndexOf('\\'), path.lastIndexOf(':')); }
 
 QByteArray hostName(const QString &path) { return platform::toHostPath(path).toUtf8(); }
 
@@ -46,26 +44,7 @@ qint32 scaled(qint64 bytes, int shift)
     return qint32(std::min<qint64>(bytes >> shift, INT_MAX));
 }
 
-class Fd {
-public:
-    Fd() = default;
-    ~Fd() { close(); }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    void reset(int fd) { close(); m_fd = fd; }
-    int get() const { return m_fd; }
-    // False when the system reports a failure at closing (a delayed write
-    // error on some file systems).
-    bool close()
-    {
-        const bool ok = m_fd < 0 || ::close(m_fd) == 0 || errno == EINTR;
-        m_fd = -1;
-        return ok;
-    }
-
-private:
-    int m_fd = -1;
-};
+using Fd = platform::FileHandle;
 
 void openSource(Fd &fd, const QString &source, struct stat &st)
 {
@@ -157,7 +136,7 @@ void CreateFolderPath(const QString &path)
         p.chop(1);
     if (p.size() < 3 || FolderExists(p))
         return;
-    const QString parent = p.left(lastSeparator(p) + 1);
+    const QString parent = p.left(platform::lastSeparator(p) + 1);
     if (parent == p)
         return;
     CreateFolderPath(parent);
@@ -168,7 +147,7 @@ void CreateFolderPath(const QString &path)
 
 void CopyFileWithProgress(const QString &source, const QString &dest, QObject *control)
 {
-    const QString target = FolderExists(dest) ? NormalizeDirName(dest) + source.mid(lastSeparator(source) + 1) : dest;
+    const QString target = FolderExists(dest) ? NormalizeDirName(dest) + platform::fileNamePart(source) : dest;
     constexpr ssize_t blockSize = 8192;
     const auto buffer = std::make_unique<char[]>(blockSize);
     const qint64 size = fileSize(source);
@@ -183,7 +162,7 @@ void CopyFileWithProgress(const QString &source, const QString &dest, QObject *c
             ProgressSetMin(control, 0);
             ProgressSetPosition(control, 0);
         }
-        CreateFolderPath(target.left(lastSeparator(target) + 1));
+        CreateFolderPath(target.left(platform::lastSeparator(target) + 1));
         createTarget(out, target, st);
         qint64 copied = 0;
         ssize_t n;

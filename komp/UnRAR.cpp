@@ -113,8 +113,7 @@ const Binding &binding() { return g_binding; }
 
 QString completeLibraryPath(const QString &path)
 {
-    const qsizetype cut = std::max(path.lastIndexOf('\\'), path.lastIndexOf(':'));
-    if (cut + 1 < path.size())
+    if (!platform::fileNamePart(path).isEmpty())
         return path;
     QString completed = path;
     if (!completed.isEmpty() && !completed.endsWith('\\'))

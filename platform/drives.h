@@ -29,6 +29,11 @@ QChar currentDrive();
 // drive root. Empty when the path names an unmapped drive or a network share.
 QString toHostPath(const QString &path);
 
+// Index of the last "\" or ":" of a drive-form path, -1 when it has neither;
+// what follows it is the file-name part ("C:\A\b.txt" gives "b.txt").
+qsizetype lastSeparator(const QString &path);
+QString fileNamePart(const QString &path);
+
 // Host path to drive form, by the longest matching drive root. Folders keep
 // no trailing backslash unless the path is a drive root ("C:\").
 QString toDrivePath(const QString &hostPath);

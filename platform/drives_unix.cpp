@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QMap>
 #include <QProcessEnvironment>
-#include <QRegularExpression>
 #include <QStringList>
 
 namespace platform {
@@ -36,11 +35,26 @@ bool isPrefixFolder(const QString &root, const QString &path)
     return path == root || path.startsWith(root + '/');
 }
 
+// The letter whose folder holds a clean absolute host path (longest root).
+QChar driveHolding(const QString &hostPath)
+{
+    QChar best;
+    qsizetype bestLen = -1;
+    for (auto it = table().cbegin(); it != table().cend(); ++it) {
+        if (isPrefixFolder(it.value(), hostPath) && it.value().size() > bestLen) {
+            best = it.key();
+            bestLen = it.value().size();
+        }
+    }
+    return best;
+}
+
 // Joins segments under a root, resolving "." and ".." without leaving it.
-QString joinUnder(const QString &root, const QStringList &base, const QString &rest)
+QString joinUnder(const QString &root, const QStringList &base, QString rest)
 {
     QStringList parts = base;
-    for (const QString &seg : rest.split(QRegularExpression(QStringLiteral("[\\\\/]")), Qt::SkipEmptyParts)) {
+    rest.replace('\\', '/');
+    for (const QString &seg : rest.split('/', Qt::SkipEmptyParts)) {
         if (seg == QLatin1String("."))
             continue;
         if (seg == QLatin1String("..")) {
@@ -78,19 +92,7 @@ void setDriveRoot(QChar letter, const QString &hostFolder)
 
 void resetDrives() { table() = defaultTable(); }
 
-QChar currentDrive()
-{
-    const QString cwd = QDir::cleanPath(QDir::currentPath());
-    QChar best;
-    int bestLen = -1;
-    for (auto it = table().cbegin(); it != table().cend(); ++it) {
-        if (isPrefixFolder(it.value(), cwd) && it.value().size() > bestLen) {
-            best = it.key();
-            bestLen = it.value().size();
-        }
-    }
-    return best;
-}
+QChar currentDrive() { return driveHolding(QDir::cleanPath(QDir::currentPath())); }
 
 QString toHostPath(const QString &path)
 {
@@ -115,17 +117,14 @@ QString toHostPath(const QString &path)
     return joinUnder(root, relativeParts(root, cwd), path);
 }
 
+qsizetype lastSeparator(const QString &path) { return std::max(path.lastIndexOf('\\'), path.lastIndexOf(':')); }
+
+QString fileNamePart(const QString &path) { return path.mid(lastSeparator(path) + 1); }
+
 QString toDrivePath(const QString &hostPath)
 {
     const QString p = QDir::cleanPath(QDir(hostPath).absolutePath());
-    QChar best;
-    int bestLen = -1;
-    for (auto it = table().cbegin(); it != table().cend(); ++it) {
-        if (isPrefixFolder(it.value(), p) && it.value().size() > bestLen) {
-            best = it.key();
-            bestLen = it.value().size();
-        }
-    }
+    const QChar best = driveHolding(p);
     if (best.isNull())
         return {};
     const QString root = driveRoot(best);
