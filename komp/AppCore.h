@@ -7,6 +7,15 @@
 
 namespace App {
 
+// The process's exit codes, the same for every way of running the installer.
+enum ExitCode : int {
+    ExitInstalled = 0,      // installed, or left before anything was installed
+    ExitStartupRefused = 1, // no usable display (screen too small, none at all)
+    ExitUsage = 2,          // a command-line error
+    ExitFailed = 3,         // the installation ended with an error
+    ExitCancelled = 4,      // the user or a signal cancelled the installation
+};
+
 QString title();
 void setTitle(const QString &title);
 
