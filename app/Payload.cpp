@@ -5,12 +5,13 @@
 #include "resstore.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 
-const QString kLibraryName = QStringLiteral("UNRAR_DLL");
+const char kLibraryName[] = "UNRAR_DLL";
 
 QString g_sourceOverride;
 
@@ -19,14 +20,15 @@ QString g_sourceOverride;
 void openStore(platform::ResourceStore &store)
 {
     const QString host = InstallerFile();
-    switch (store.open(host, platform::toDrivePath(host))) {
+    switch (store.open(QFile::encodeName(host).toStdString(), platform::toDrivePath(host).toStdString())) {
     case platform::ResourceStore::Plain:
     case platform::ResourceStore::Valid:
         return;
     case platform::ResourceStore::Unreadable:
-        throw EFOpenError(store.errorString());
+        throw EFOpenError(QString::fromStdString(store.errorString()));
     case platform::ResourceStore::Damaged:
-        throw EResourceDamaged(store.errorString());
+    case platform::ResourceStore::Unsupported:
+        throw EResourceDamaged(QString::fromStdString(store.errorString()));
     }
 }
 
@@ -60,13 +62,13 @@ void writeResource(platform::ResourceStore &store, const platform::StoredResourc
     case platform::ResourceStore::WriteFailed:
         throw EWriteError(QStringLiteral("Stream write error"));
     case platform::ResourceStore::ReadFailed:
-        throw EReadError(store.errorString());
+        throw EReadError(QString::fromStdString(store.errorString()));
     case platform::ResourceStore::CrcMismatch:
-        throw EResourceDamaged(store.errorString());
+        throw EResourceDamaged(QString::fromStdString(store.errorString()));
     }
 }
 
-const platform::StoredResource *findResource(const platform::ResourceStore &store, const QString &name)
+const platform::StoredResource *findResource(const platform::ResourceStore &store, const std::string &name)
 {
     return store.find(platform::kRawDataResource, name);
 }
@@ -86,7 +88,7 @@ void WriteEmbeddedLibrary(const QString &fileName)
     openStore(store);
     const platform::StoredResource *res = findResource(store, kLibraryName);
     if (!res)
-        throw EResNotFound(QStringLiteral("Resource %1 not found").arg(kLibraryName));
+        throw EResNotFound(QStringLiteral("Resource %1 not found").arg(QLatin1String(kLibraryName)));
     TargetFile file(fileName);
     writeResource(store, *res, file);
     file.close();
@@ -100,7 +102,7 @@ void WriteEmbeddedArchive(const QString &fileName)
     // The piece list ends at the first number without a resource; any other
     // failure goes to the caller.
     for (int n = 0;; ++n) {
-        const platform::StoredResource *res = findResource(store, QStringLiteral("TVODEMO_%1").arg(n));
+        const platform::StoredResource *res = findResource(store, "TVODEMO_" + std::to_string(n));
         if (!res)
             break;
         writeResource(store, *res, file);

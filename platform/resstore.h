@@ -1,82 +1,126 @@
 #pragma once
-// Named resources appended to an executable file.
+// Named resources appended to an executable file: the installer's payload and
+// the self-contained launcher's runtime. Plain C++20 (no Qt), so that a small
+// launcher can link it with a static libzstd and libdeflate.
 //
-// Layout of a file that carries resources:
-//   [executable image][resource bytes, in index order][index][trailer]
+// Reading a named resource into a descriptor:
+//
+//   platform::ResourceStore store;
+//   if (store.open("/proc/self/exe") != platform::ResourceStore::Valid)
+//       fail(store.errorString());          // Plain: no store; Damaged, Unsupported, Unreadable
+//   const platform::StoredResource *r = store.find(platform::kRawDataResource, "NAME");
+//   if (!r) ...                              // no such resource (lookup by hash)
+//   if (store.copyTo(*r, fd) != platform::ResourceStore::Copied)
+//       fail(store.errorString());          // CrcMismatch: "... is damaged: ..."
+//
+// copyTo() writes the resource's uncompressed bytes at fd's current position
+// in one read pass over the stored bytes: zstd-compressed resources are
+// decompressed on the way, and the CRC-32 of the uncompressed bytes and their
+// length are checked as they are written. A resource that fails the check has
+// already been partly written: the caller removes the target.
+//
+// Writing a store with compressed resources:
+//
+//   platform::ResourceStoreWriter w(fd);     // fd open for writing; the store
+//   w.setCompressionLevel(19);                // starts at its current end
+//   w.addFromFile(platform::kRawDataResource, "NAME", srcFd, offset, size);
+//   w.addBytes(platform::kRawDataResource, "SMALL", data, len);
+//   if (!w.finish()) fail(w.errorString());  // writes the index and trailer
+//
+// A resource whose compressed form is not smaller is stored as it is.
+//
+// Layout: [executable image][resource bytes, in index order][index][trailer]
 // Trailer (32 bytes, little-endian, at the very end of the file):
 //   magic "TVOSTORE", u32 format version, u32 CRC-32 of the index,
 //   u64 index offset, u64 index size (the index ends where the trailer starts).
 // Index: u32 count, then per resource
-//   u32 type, u16 name length, name (UTF-8), u64 offset, u64 size, u32 CRC-32.
+//   version 1: u32 type, u16 name length, name (UTF-8), u64 offset, u64 size,
+//              u32 CRC-32
+//   version 2: the same, then u8 method (0 stored, 1 zstd) and u64 uncompressed
+//              size; size is the stored (compressed) size and the CRC-32 is
+//              that of the uncompressed bytes.
+// Version 2 is written; versions 1 and 2 are read.
 //
 // A file without the magic carries no resources, unless it is longer than its
 // own executable image (as its ELF headers give it): then its end is missing.
-#include <QList>
-#include <QString>
+#include "crc32.h"
+#include "elflength.h"
+#include "filehandle.h"
+#include "storeio.h"
+
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 namespace platform {
 
 constexpr std::uint32_t kRawDataResource = 10;
-constexpr std::uint32_t kStoreVersion = 1;
+constexpr std::uint32_t kStoreVersion = 2;
 constexpr int kStoreTrailerSize = 32;
 constexpr char kStoreMagic[8] = {'T', 'V', 'O', 'S', 'T', 'O', 'R', 'E'};
+// The reader refuses a larger index; the writer refuses to write one.
+constexpr std::uint64_t kMaxStoreIndexSize = 16 * 1024 * 1024;
+constexpr int kDefaultCompressionLevel = 19;
 
-// CRC-32 (the common reflected 0xEDB88320 polynomial), continued from crc.
-std::uint32_t crc32(std::uint32_t crc, const void *data, std::size_t len);
-
-// Length of the executable image from its ELF headers (the furthest byte any
-// header, segment or section covers); -1 when the bytes are not ELF.
-std::int64_t elfImageLength(int fd);
+enum class StoreMethod : std::uint8_t { Stored = 0, Zstd = 1 };
 
 struct StoredResource {
     std::uint32_t type = kRawDataResource;
-    QString name;
+    std::string name;
     std::uint64_t offset = 0;
-    std::uint64_t size = 0;
-    std::uint32_t crc = 0;
+    std::uint64_t size = 0;         // bytes in the file
+    std::uint32_t crc = 0;          // of the uncompressed bytes
+    StoreMethod method = StoreMethod::Stored;
+    std::uint64_t originalSize = 0; // uncompressed
 };
+
+// Bytes one resource takes in a version-2 index.
+std::uint64_t storeIndexEntrySize(std::size_t nameLength);
 
 class ResourceStore {
 public:
-    enum Status { Plain, Valid, Damaged, Unreadable };
+    enum Status { Plain, Valid, Damaged, Unsupported, Unreadable };
     enum CopyResult { Copied, ReadFailed, WriteFailed, CrcMismatch };
-
-    ResourceStore() = default;
-    ~ResourceStore();
-    ResourceStore(const ResourceStore &) = delete;
-    ResourceStore &operator=(const ResourceStore &) = delete;
 
     // Opens the file and reads its index; the file stays open for copying
     // until close() or destruction.
-    // displayName names the file in messages (the host path when empty).
-    Status open(const QString &hostPath, const QString &displayName = {});
+    // displayName names the file in messages (the path when empty).
+    Status open(const std::string &path, const std::string &displayName = {});
     void close();
 
     Status status() const { return m_status; }
-    // Why the store is Damaged or Unreadable, or why the last copy failed;
-    // English, naming the file.
-    QString errorString() const { return m_error; }
-    QString fileName() const { return m_path; }
-    const QList<StoredResource> &resources() const { return m_resources; }
-    const StoredResource *find(std::uint32_t type, const QString &name) const;
+    // Why the store is not Valid, or why the last copy failed; English,
+    // naming the file.
+    const std::string &errorString() const { return m_error; }
+    // The system's or the decompressor's reason behind the last failure, for
+    // logs (empty when there is none).
+    const std::string &reason() const { return m_reason; }
+    const std::string &fileName() const { return m_path; }
+    std::uint32_t version() const { return m_version; }
+    const std::vector<StoredResource> &resources() const { return m_resources; }
+    const StoredResource *find(std::uint32_t type, const std::string &name) const;
 
-    // Checks the resource's CRC-32 on the stored bytes, then copies them to
-    // the current position of outFd in one request (kernel copy where the
-    // system can, else through a fixed-size buffer).
     CopyResult copyTo(const StoredResource &res, int outFd);
 
 private:
     bool readIndex(const char *trailer, std::uint64_t fileSize);
-    Status fail(Status s, const QString &why);
+    Status fail(Status s, const std::string &why);
+    CopyResult copyFailed(CopyResult r, const StoredResource &res);
+    CopyResult copyStored(const StoredResource &res, int outFd, std::uint32_t &crc);
+    CopyResult copyZstd(const StoredResource &res, int outFd, std::uint32_t &crc);
 
-    int m_fd = -1;
+    FileHandle m_fd;
     Status m_status = Unreadable;
-    QString m_path;
-    QString m_shown;
-    QString m_error;
-    QList<StoredResource> m_resources;
+    std::uint32_t m_version = 0;
+    std::string m_path;
+    std::string m_shown;
+    std::string m_error;
+    std::string m_reason;
+    std::vector<StoredResource> m_resources;
+    std::unordered_map<std::string, std::size_t> m_byName; // type + '\0' + name
 };
 
 // Appends resources and the index to an open file. Resources are written in
@@ -85,31 +129,30 @@ class ResourceStoreWriter {
 public:
     explicit ResourceStoreWriter(int fd) : m_fd(fd) {}
 
-    bool addBytes(std::uint32_t type, const QString &name, const QByteArray &bytes);
+    // 0 stores resources as they are; 1..22 compresses each with zstd.
+    void setCompressionLevel(int level) { m_level = level; }
+
+    bool addBytes(std::uint32_t type, const std::string &name, const void *data, std::size_t len);
     // Copies size bytes at offset of srcFd (never holding them whole in memory).
-    bool addFromFile(std::uint32_t type, const QString &name, int srcFd, std::uint64_t offset,
+    bool addFromFile(std::uint32_t type, const std::string &name, int srcFd, std::uint64_t offset,
                      std::uint64_t size);
     bool finish();
-    QString errorString() const { return m_error; }
+    const std::string &errorString() const { return m_error; }
+    const std::vector<StoredResource> &resources() const { return m_resources; }
 
 private:
-    bool begin(const QString &name, std::uint64_t &offset);
+    bool begin(const std::string &name, std::uint64_t &offset);
+    bool writeStored(int srcFd, const void *data, std::uint64_t offset, StoredResource &r);
+    bool writeZstd(int srcFd, const void *data, std::uint64_t offset, StoredResource &r);
+    bool add(StoredResource r, int srcFd, const void *data, std::uint64_t srcOffset);
+    bool sysFail(const std::string &what);
 
     int m_fd;
-    QList<StoredResource> m_resources;
-    QString m_error;
+    int m_level = 0;
+    std::uint64_t m_indexSize = 4;
+    std::vector<StoredResource> m_resources;
+    std::unordered_set<std::string> m_names;
+    std::string m_error;
 };
-
-// Reads exactly len bytes at offset; false on error or end of file.
-bool readAt(int fd, void *buf, std::size_t len, std::uint64_t offset);
-// Writes all of buf at the current position; false on error.
-bool writeAll(int fd, const void *buf, std::size_t len);
-// Copies len bytes from offset of inFd to the current position of outFd
-// (copy_file_range, then sendfile, then a fixed buffer).
-enum class CopyStatus { Ok, ReadFailed, WriteFailed };
-CopyStatus copyRange(int inFd, std::uint64_t offset, std::uint64_t len, int outFd);
-// CRC-32 of len bytes at offset, read through a fixed buffer; false on a
-// read error or a file that ends early.
-bool crcOfRange(int fd, std::uint64_t offset, std::uint64_t len, std::uint32_t &crc);
 
 } // namespace platform

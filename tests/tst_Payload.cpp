@@ -44,7 +44,7 @@ class TestPayload : public QObject {
 
     // A copy of this test program (a plain executable) with the resources
     // appended, as the packer makes it.
-    QString makeInstaller(const QList<Res> &resources, const QString &name = QStringLiteral("setup"))
+    QString makeInstaller(const QList<Res> &resources, const QString &name = QStringLiteral("setup"), int level = 0)
     {
         const QString path = host(name);
         QFile::remove(path);
@@ -55,8 +55,9 @@ class TestPayload : public QObject {
             return path;
         const int fd = ::open(path.toUtf8().constData(), O_WRONLY | O_APPEND);
         platform::ResourceStoreWriter w(fd);
+        w.setCompressionLevel(level);
         for (const Res &r : resources)
-            if (!w.addBytes(r.type, r.name, r.bytes))
+            if (!w.addBytes(r.type, r.name.toStdString(), r.bytes.constData(), std::size_t(r.bytes.size())))
                 qFatal("addBytes failed");
         if (!w.finish())
             qFatal("finish failed");
@@ -179,24 +180,39 @@ private slots:
     void damagedInstaller_data()
     {
         QTest::addColumn<QString>("damage");
-        QTest::newRow("trailer cut off") << "cut:10";
-        QTest::newRow("cut inside a piece") << "cut:600000";
-        QTest::newRow("flipped byte in a piece") << "flip:piece";
-        QTest::newRow("flipped byte in the index") << "flip:index";
-        QTest::newRow("bytes beyond the program image") << "junk";
+        QTest::addColumn<int>("level"); // compression of the resources
+        for (int level : {0, 19}) {
+            const char *how = level ? ", compressed" : "";
+            QTest::addRow("trailer cut off%s", how) << "cut:10" << level;
+            QTest::addRow("cut inside a piece%s", how) << "cut:piece" << level;
+            QTest::addRow("flipped byte in a piece%s", how) << "flip:piece" << level;
+            QTest::addRow("flipped byte in the index%s", how) << "flip:index" << level;
+        }
+        QTest::newRow("bytes beyond the program image") << "junk" << 0;
     }
     void damagedInstaller()
     {
         QFETCH(QString, damage);
+        QFETCH(int, level);
         QList<Res> res {{QStringLiteral("UNRAR_DLL"), pieceBytes(9, 5000)}};
         for (int n = 0; n < 3; ++n)
             res.append({QStringLiteral("TVODEMO_%1").arg(n), pieceBytes(n, 300000)});
-        const QString path = damage == "junk" ? makeInstaller({}) : makeInstaller(res);
+        const QString path = damage == "junk" ? makeInstaller({}) : makeInstaller(res, QStringLiteral("setup"), level);
         const qint64 size = QFileInfo(path).size();
-        if (damage.startsWith("cut:"))
-            QVERIFY(QFile::resize(path, size - damage.mid(4).toInt()));
+        qint64 pieceMiddle = 0; // of TVODEMO_2, counted from the end of the file
+        if (damage != "junk") {
+            platform::ResourceStore store;
+            QCOMPARE(store.open(path.toStdString()), platform::ResourceStore::Valid);
+            const platform::StoredResource *r = store.find(kRawDataResource, "TVODEMO_2");
+            QCOMPARE(r->method == platform::StoreMethod::Zstd, level > 0);
+            pieceMiddle = size - qint64(r->offset + r->size / 2);
+        }
+        if (damage == "cut:10")
+            QVERIFY(QFile::resize(path, size - 10));
+        else if (damage == "cut:piece")
+            QVERIFY(QFile::resize(path, size - pieceMiddle));
         else if (damage == "flip:piece")
-            patchByte(path, 350000); // inside TVODEMO_2
+            patchByte(path, pieceMiddle);
         else if (damage == "flip:index")
             patchByte(path, 40);
         else {

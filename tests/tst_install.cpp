@@ -77,12 +77,15 @@ void makeInstaller(const QString &path, const QByteArray &archive, bool withLibr
     if (withLibrary) {
         const int lib = ::open(kLibrary, O_RDONLY);
         QVERIFY(lib >= 0);
-        QVERIFY(store.addFromFile(10, "UNRAR_DLL", lib, 0, QFileInfo(kLibrary).size()));
+        QVERIFY(store.addFromFile(10, "UNRAR_DLL", lib, 0, std::uint64_t(QFileInfo(kLibrary).size())));
         ::close(lib);
     }
     const int piece = 700; // small pieces, joined again by the installer
     for (int i = 0; i * piece < archive.size(); ++i)
-        QVERIFY(store.addBytes(10, QString("TVODEMO_%1").arg(i), archive.mid(i * piece, piece)));
+        {
+        const QByteArray bytes = archive.mid(i * piece, piece);
+        QVERIFY(store.addBytes(10, "TVODEMO_" + std::to_string(i), bytes.constData(), std::size_t(bytes.size())));
+    }
     QVERIFY(store.finish());
     ::close(fd);
 }

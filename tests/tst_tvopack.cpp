@@ -70,23 +70,26 @@ private slots:
         QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), plain));
     }
 
-    // Pieces of the given size, the last one the remainder, and a listing and
-    // an unpacked copy that match what went in.
+    // Pieces of the given size, the last one the remainder, compressed unless
+    // asked not to, and a listing and an unpacked copy that match what went in.
     void roundTrip_data()
     {
         QTest::addColumn<int>("archiveSize");
         QTest::addColumn<int>("pieceSize"); // 0: the default
+        QTest::addColumn<bool>("compress");
         QTest::addColumn<QList<int>>("pieces");
-        QTest::newRow("default size") << 2500000 << 0 << QList<int> {1000000, 1000000, 500000};
-        QTest::newRow("exact multiple") << 3000 << 1000 << QList<int> {1000, 1000, 1000};
-        QTest::newRow("one byte pieces") << 3 << 1 << QList<int> {1, 1, 1};
-        QTest::newRow("smaller than a piece") << 10 << 1000000 << QList<int> {10};
-        QTest::newRow("empty archive") << 0 << 0 << QList<int> {};
+        QTest::newRow("default size") << 2500000 << 0 << true << QList<int> {1000000, 1000000, 500000};
+        QTest::newRow("default size, not compressed") << 2500000 << 0 << false << QList<int> {1000000, 1000000, 500000};
+        QTest::newRow("exact multiple") << 3000 << 1000 << true << QList<int> {1000, 1000, 1000};
+        QTest::newRow("one byte pieces") << 3 << 1 << true << QList<int> {1, 1, 1};
+        QTest::newRow("smaller than a piece") << 10 << 1000000 << false << QList<int> {10};
+        QTest::newRow("empty archive") << 0 << 0 << true << QList<int> {};
     }
     void roundTrip()
     {
         QFETCH(int, archiveSize);
         QFETCH(int, pieceSize);
+        QFETCH(bool, compress);
         QFETCH(QList<int>, pieces);
         const QByteArray lib = pattern(150528, 1), arc = pattern(archiveSize, 2);
         writeFile(path("lib.so"), lib);
@@ -96,31 +99,55 @@ private slots:
         QStringList args {"--library", path("lib.so"), "--archive", path("a.rar")};
         if (pieceSize)
             args << "--piece-size" << QString::number(pieceSize);
+        if (!compress)
+            args << "--no-compress";
         const Run r = pack(args << plain << out);
         QVERIFY2(r.code == 0, qPrintable(r.err));
         QVERIFY(QFileInfo(out).isExecutable());
         QCOMPARE(QDir(path("rt")).entryList(QDir::Files), QStringList {"setup"}); // no temporary left
 
+        // name, type, method, size and CRC of the uncompressed bytes; the
+        // stored size is checked against the method.
+        QList<QByteArray> originals {lib};
         QStringList expected {QStringLiteral("UNRAR_DLL 10 %1 %2").arg(lib.size()).arg(crcText(lib))};
         qsizetype off = 0;
         for (int i = 0; i < pieces.size(); ++i) {
             const QByteArray piece = arc.mid(off, pieces[i]);
+            originals << piece;
             expected << QStringLiteral("TVODEMO_%1 10 %2 %3").arg(i).arg(piece.size()).arg(crcText(piece));
             off += pieces[i];
         }
         const Run list = pack({"--list", out});
         QCOMPARE(list.code, 0);
-        QStringList lines;
-        for (const QString &l : list.out.split('\n', Qt::SkipEmptyParts))
-            lines << l.simplified();
-        QCOMPARE(lines, expected);
+        QStringList lines = list.out.split('\n', Qt::SkipEmptyParts);
+        QVERIFY(!lines.isEmpty() && lines.takeFirst().startsWith("resource"));
+        QStringList shown;
+        for (int i = 0; i < lines.size(); ++i) {
+            const QStringList f = lines[i].simplified().split(' ');
+            QCOMPARE(f.size(), 6);
+            const qint64 stored = f[3].toLongLong(), size = f[4].toLongLong();
+            // Compression keeps the stored form when it would not be smaller.
+            if (compress && size > 100)
+                QCOMPARE(f[2], QStringLiteral("zstd"));
+            if (f[2] == QLatin1String("zstd"))
+                QVERIFY2(compress && stored < size, qPrintable(lines[i]));
+            else
+                QVERIFY2(f[2] == QLatin1String("stored") && stored == size, qPrintable(lines[i]));
+            shown << QStringList {f[0], f[1], f[4], f[5]}.join(' ');
+        }
+        QCOMPARE(shown, expected);
+        if (compress && archiveSize > 1000)
+            QVERIFY(QFileInfo(out).size() < QFileInfo(plain).size() + archiveSize / 2);
 
         const QString dir = path("rt/unpacked");
         QCOMPARE(pack({"--unpack", out, dir}).code, 0);
         QVERIFY(readFile(dir + "/UNRAR_DLL") == lib);
         QByteArray joined;
-        for (int i = 0; i < pieces.size(); ++i)
-            joined += readFile(dir + QStringLiteral("/TVODEMO_%1").arg(i));
+        for (int i = 0; i < pieces.size(); ++i) {
+            const QByteArray piece = readFile(dir + QStringLiteral("/TVODEMO_%1").arg(i));
+            QCOMPARE(piece.size(), pieces[i]);
+            joined += piece;
+        }
         QVERIFY(joined == arc);
         QDir(path("rt")).removeRecursively();
     }
@@ -208,7 +235,7 @@ private slots:
             QFile::copy(plain, path("evil"));
             const int fd = ::open(QFile::encodeName(path("evil")).constData(), O_WRONLY | O_APPEND);
             platform::ResourceStoreWriter w(fd);
-            QVERIFY(w.addBytes(platform::kRawDataResource, QStringLiteral("../escaped"), "x") && w.finish());
+            QVERIFY(w.addBytes(platform::kRawDataResource, "../escaped", "x", 1) && w.finish());
             ::close(fd);
         }
         for (QString &a : args)

@@ -43,8 +43,8 @@ bool packInstaller(const QString &plain, const QString &archive, qint64 size)
     platform::ResourceStoreWriter w(out);
     bool ok = out >= 0 && in >= 0;
     for (qint64 off = 0, n = 0; ok && off < size; off += kPiece, ++n)
-        ok = w.addFromFile(platform::kRawDataResource, QStringLiteral("TVODEMO_%1").arg(n), in, off,
-                           std::min(kPiece, size - off));
+        ok = w.addFromFile(platform::kRawDataResource, "TVODEMO_" + std::to_string(n), in, std::uint64_t(off),
+                           std::uint64_t(std::min(kPiece, size - off)));
     ok = ok && w.finish();
     ::close(in);
     ::close(out);

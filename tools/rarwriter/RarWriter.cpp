@@ -1,5 +1,6 @@
 #include "RarWriter.h"
 
+#include "crc32.h"
 #include "files.h"
 
 #include <QDir>
@@ -9,7 +10,6 @@
 #include <QSaveFile>
 #include <QtEndian>
 #include <algorithm>
-#include <array>
 #include <sys/stat.h>
 
 namespace {
@@ -26,21 +26,6 @@ constexpr quint8 HostUnix = 3;
 constexpr quint8 UnpackVersion = 20;
 constexpr quint8 MethodStore = 0x30;
 constexpr qint64 ChunkSize = 1 << 20;
-
-const std::array<quint32, 256> &crcTable()
-{
-    static const std::array<quint32, 256> table = [] {
-        std::array<quint32, 256> t{};
-        for (quint32 i = 0; i < 256; ++i) {
-            quint32 c = i;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[i] = c;
-        }
-        return t;
-    }();
-    return table;
-}
 
 void put16(QByteArray &b, quint16 v)
 {
@@ -66,7 +51,7 @@ QByteArray block(quint8 type, quint16 flags, const QByteArray &rest)
     put16(h, quint16(7 + rest.size()));
     h.append(rest);
     QByteArray out;
-    put16(out, quint16(rarCrc32(0, h.constData(), h.size()) & 0xFFFF));
+    put16(out, quint16(platform::crc32(0, h.constData(), std::size_t(h.size())) & 0xFFFF));
     return out + h;
 }
 
@@ -78,15 +63,6 @@ QString archiveName(const QString &name)
 }
 
 } // namespace
-
-quint32 rarCrc32(quint32 crc, const char *data, qint64 size)
-{
-    const auto &t = crcTable();
-    crc = ~crc;
-    for (qint64 i = 0; i < size; ++i)
-        crc = t[(crc ^ quint8(data[i])) & 0xFF] ^ (crc >> 8);
-    return ~crc;
-}
 
 QByteArray RarWriter::encodeName(const QString &name, bool *unicode)
 {
@@ -179,7 +155,7 @@ void RarWriter::add(const RarEntry &entry)
     } else if (!entry.sourceFile.isEmpty()) {
         addFile(entry);
     } else {
-        quint32 crc = rarCrc32(0, entry.data.constData(), entry.data.size());
+        quint32 crc = platform::crc32(0, entry.data.constData(), std::size_t(entry.data.size()));
         if (entry.corruptCrc)
             crc = ~crc;
         write(fileHeader(entry, quint64(entry.data.size()), crc));
@@ -204,7 +180,7 @@ void RarWriter::addFile(const RarEntry &entry)
             const qint64 n = in.read(buf.data(), qint64(std::min<quint64>(ChunkSize, size - done)));
             if (n <= 0)
                 throw RarWriteError("cannot read " + entry.sourceFile.toStdString() + " (file changed or unreadable)");
-            crc = rarCrc32(crc, buf.constData(), n);
+            crc = platform::crc32(crc, buf.constData(), std::size_t(n));
             if (copy && m_out->write(buf.constData(), n) != n)
                 throw RarWriteError("cannot write the archive: " + m_out->errorString().toStdString());
             done += quint64(n);

@@ -25,9 +25,6 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// CRC-32 (IEEE, reflected), continued from crc: pass 0 to start.
-quint32 rarCrc32(quint32 crc, const char *data, qint64 size);
-
 class RarWriter {
 public:
     // Writes the marker and archive header to an open, writable device.

@@ -18,7 +18,7 @@
 
 namespace {
 
-const char kUsage[] = "usage: tvo-pack [--library FILE] [--archive FILE | --folder DIR] [--piece-size N] INPUT OUTPUT\n"
+const char kUsage[] = "usage: tvo-pack [--no-compress] [--library FILE] [--archive FILE | --folder DIR] [--piece-size N] INPUT OUTPUT\n"
                       "       tvo-pack --list FILE\n"
                       "       tvo-pack --unpack FILE DIR\n";
 
@@ -61,15 +61,16 @@ int openInput(const QString &path, const char *what, std::uint64_t &size)
 // Opens an installer's store; a file without one, or a damaged one, fails.
 void openStore(platform::ResourceStore &store, const QString &path)
 {
-    switch (store.open(path)) {
+    switch (store.open(QFile::encodeName(path).toStdString(), path.toStdString())) {
     case platform::ResourceStore::Valid:
         return;
     case platform::ResourceStore::Plain:
         throw Failure(QStringLiteral("%1 carries no resources").arg(path));
     case platform::ResourceStore::Unreadable:
-        throw Failure(QStringLiteral("cannot read %1: %2").arg(path, sysError()));
+        throw Failure(QStringLiteral("cannot read %1: %2").arg(path, QString::fromStdString(store.reason())));
     case platform::ResourceStore::Damaged:
-        throw Failure(store.errorString());
+    case platform::ResourceStore::Unsupported:
+        throw Failure(QString::fromStdString(store.errorString()));
     }
 }
 
@@ -77,9 +78,11 @@ int list(const QString &path)
 {
     platform::ResourceStore store;
     openStore(store, path);
+    std::printf("%-16s %4s %-6s %12s %12s %8s\n", "resource", "type", "method", "stored", "size", "crc32");
     for (const platform::StoredResource &r : store.resources())
-        std::printf("%-16s %4u %12llu %08x\n", r.name.toUtf8().constData(), r.type,
-                    static_cast<unsigned long long>(r.size), r.crc);
+        std::printf("%-16s %4u %-6s %12llu %12llu %08x\n", r.name.c_str(), r.type,
+                    r.method == platform::StoreMethod::Zstd ? "zstd" : "stored", static_cast<unsigned long long>(r.size),
+                    static_cast<unsigned long long>(r.originalSize), r.crc);
     return 0;
 }
 
@@ -97,14 +100,15 @@ int unpack(const QString &path, const QString &dir)
     if (!QDir().mkpath(dir))
         throw Failure(QStringLiteral("cannot create folder %1").arg(dir));
     for (const platform::StoredResource &r : store.resources()) {
-        if (!safeFileName(r.name))
-            throw Failure(QStringLiteral("%1: refusing the unsafe resource name \"%2\"").arg(path, r.name));
-        const QString target = QDir(dir).filePath(r.name);
+        const QString name = QString::fromStdString(r.name);
+        if (!safeFileName(name))
+            throw Failure(QStringLiteral("%1: refusing the unsafe resource name \"%2\"").arg(path, name));
+        const QString target = QDir(dir).filePath(name);
         Fd out(::open(QFile::encodeName(target).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
         if (out.fd < 0)
             throw Failure(QStringLiteral("cannot create %1: %2").arg(target, sysError()));
         if (store.copyTo(r, out.fd) != platform::ResourceStore::Copied)
-            throw Failure(QStringLiteral("%1: %2").arg(target, store.errorString()));
+            throw Failure(QStringLiteral("%1: %2").arg(target, QString::fromStdString(store.errorString())));
         std::printf("%s\n", QFile::encodeName(target).constData());
     }
     return 0;
@@ -113,28 +117,30 @@ int unpack(const QString &path, const QString &dir)
 struct PackOptions {
     QString library, archive, folder, input, output;
     std::uint64_t pieceSize = 1000000;
+    int level = platform::kDefaultCompressionLevel;
 };
 
 void addFile(platform::ResourceStoreWriter &w, const QString &name, int fd, std::uint64_t offset, std::uint64_t size,
              const QString &output)
 {
-    if (!w.addFromFile(platform::kRawDataResource, name, fd, offset, size))
-        throw Failure(QStringLiteral("cannot write %1: %2").arg(output, w.errorString()));
+    if (!w.addFromFile(platform::kRawDataResource, name.toStdString(), fd, offset, size))
+        throw Failure(QStringLiteral("cannot write %1: %2").arg(output, QString::fromStdString(w.errorString())));
 }
 
 // Writes the whole installer into an open temporary file.
 void writeInstaller(const PackOptions &o, const QString &archive, int outFd)
 {
     platform::ResourceStore plain;
-    switch (plain.open(o.input)) {
+    switch (plain.open(QFile::encodeName(o.input).toStdString(), o.input.toStdString())) {
     case platform::ResourceStore::Plain:
         break;
     case platform::ResourceStore::Valid:
         throw Failure(QStringLiteral("%1 already carries resources; give the plain installer").arg(o.input));
     case platform::ResourceStore::Damaged:
-        throw Failure(plain.errorString());
+    case platform::ResourceStore::Unsupported:
+        throw Failure(QString::fromStdString(plain.errorString()));
     case platform::ResourceStore::Unreadable:
-        throw Failure(QStringLiteral("cannot read input %1: %2").arg(o.input, sysError()));
+        throw Failure(QStringLiteral("cannot read input %1: %2").arg(o.input, QString::fromStdString(plain.reason())));
     }
     std::uint64_t size = 0;
     Fd in(openInput(o.input, "input", size));
@@ -142,6 +148,7 @@ void writeInstaller(const PackOptions &o, const QString &archive, int outFd)
         throw Failure(QStringLiteral("cannot write %1: %2").arg(o.output, sysError()));
 
     platform::ResourceStoreWriter w(outFd);
+    w.setCompressionLevel(o.level);
     if (!o.library.isEmpty()) {
         Fd lib(openInput(o.library, "library", size));
         addFile(w, QStringLiteral("UNRAR_DLL"), lib.fd, 0, size, o.output);
@@ -153,7 +160,7 @@ void writeInstaller(const PackOptions &o, const QString &archive, int outFd)
             addFile(w, QStringLiteral("TVODEMO_%1").arg(n), arc.fd, off, std::min(o.pieceSize, size - off), o.output);
     }
     if (!w.finish())
-        throw Failure(QStringLiteral("cannot write %1: %2").arg(o.output, w.errorString()));
+        throw Failure(QStringLiteral("cannot write %1: %2").arg(o.output, QString::fromStdString(w.errorString())));
 }
 
 int pack(const PackOptions &o)
@@ -208,6 +215,10 @@ int run(const QStringList &args)
         const QString &a = args[i];
         const bool takesValue = a == QLatin1String("--library") || a == QLatin1String("--archive")
             || a == QLatin1String("--folder") || a == QLatin1String("--piece-size");
+        if (a == QLatin1String("--no-compress")) {
+            o.level = 0;
+            continue;
+        }
         if (!takesValue) {
             if (a.startsWith(QLatin1String("--")))
                 throw Failure(QStringLiteral("unknown option %1").arg(a), 2);

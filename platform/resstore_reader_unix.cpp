@@ -1,0 +1,262 @@
+// Reading a resource store: the trailer, the index, and resources written out
+// with their CRC checked (and zstd-compressed ones decompressed) in one pass.
+#include "resstore.h"
+#include "resstore_format.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zstd.h>
+
+namespace platform {
+
+using storeformat::get;
+
+namespace {
+
+constexpr std::size_t kBufferSize = 256 * 1024;
+
+std::string key(std::uint32_t type, const std::string &name)
+{
+    std::string k(reinterpret_cast<const char *>(&type), sizeof type);
+    k += name;
+    return k;
+}
+
+std::string sysReason(int err) { return err ? std::string(std::strerror(err)) : std::string(); }
+
+struct DCtxFree {
+    void operator()(ZSTD_DCtx *c) const { ZSTD_freeDCtx(c); }
+};
+
+} // namespace
+
+std::uint64_t storeIndexEntrySize(std::size_t nameLength)
+{
+    return storeformat::kEntryFixedV2 + nameLength;
+}
+
+void ResourceStore::close()
+{
+    m_fd.close();
+}
+
+ResourceStore::Status ResourceStore::fail(Status s, const std::string &why)
+{
+    m_status = s;
+    if (s == Unreadable)
+        m_error = "Cannot open file " + m_shown;
+    else if (s == Unsupported)
+        m_error = "The installer file " + m_shown + " " + why + ".";
+    else
+        m_error = "The installer file " + m_shown + " is damaged: " + why + ".";
+    m_resources.clear();
+    m_byName.clear();
+    return s;
+}
+
+ResourceStore::Status ResourceStore::open(const std::string &path, const std::string &displayName)
+{
+    close();
+    m_path = path;
+    m_shown = displayName.empty() ? path : displayName;
+    m_error.clear();
+    m_reason.clear();
+    m_version = 0;
+    m_resources.clear();
+    m_byName.clear();
+    m_fd.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (m_fd.get() < 0 || ::fstat(m_fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        m_reason = m_fd.get() >= 0 && st.st_mode != 0 ? "not a regular file" : sysReason(errno);
+        return fail(Unreadable, {});
+    }
+    const std::uint64_t size = std::uint64_t(st.st_size);
+
+    char trailer[kStoreTrailerSize];
+    const bool hasTrailer = size >= std::uint64_t(kStoreTrailerSize)
+        && readAt(m_fd.get(), trailer, sizeof trailer, size - kStoreTrailerSize)
+        && std::memcmp(trailer, kStoreMagic, sizeof kStoreMagic) == 0;
+    if (!hasTrailer) {
+        const std::int64_t image = elfImageLength(m_fd.get());
+        if (image >= 0 && std::uint64_t(image) > size)
+            return fail(Damaged, "it is shorter than its own program image");
+        if (image >= 0 && std::uint64_t(image) < size)
+            return fail(Damaged, "its resource store has no end (the file is truncated)");
+        m_status = Plain;
+        return m_status;
+    }
+    m_version = get<std::uint32_t>(trailer + 8);
+    if (m_version == 0)
+        return fail(Damaged, "its resource index is damaged");
+    if (m_version > kStoreVersion)
+        return fail(Unsupported,
+                    "was made by a newer packer: its resource store has format version " + std::to_string(m_version)
+                        + ", this program reads versions 1 to " + std::to_string(kStoreVersion));
+    return readIndex(trailer, size) ? (m_status = Valid) : m_status;
+}
+
+bool ResourceStore::readIndex(const char *trailer, std::uint64_t fileSize)
+{
+    const auto indexCrc = get<std::uint32_t>(trailer + 12);
+    const auto indexOffset = get<std::uint64_t>(trailer + 16), indexSize = get<std::uint64_t>(trailer + 24);
+    const std::string badIndex = "its resource index is damaged";
+    if (indexSize < 4 || indexSize > kMaxStoreIndexSize || indexOffset > fileSize
+        || indexOffset + indexSize + kStoreTrailerSize != fileSize)
+        return fail(Damaged, badIndex), false;
+    std::string index(indexSize, '\0');
+    if (!readAt(m_fd.get(), index.data(), indexSize, indexOffset) || crc32(0, index.data(), indexSize) != indexCrc)
+        return fail(Damaged, badIndex), false;
+
+    const std::size_t fixed = m_version == 1 ? storeformat::kEntryFixedV1 : storeformat::kEntryFixedV2;
+    const std::int64_t image = elfImageLength(m_fd.get());
+    std::uint64_t nextFree = image > 0 ? std::uint64_t(image) : 0;
+    const char *p = index.data(), *end = p + index.size();
+    const auto count = get<std::uint32_t>(p);
+    p += 4;
+    if (count > (indexSize - 4) / (fixed + 1))
+        return fail(Damaged, badIndex), false;
+    m_resources.reserve(count);
+    m_byName.reserve(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (std::size_t(end - p) < fixed)
+            return fail(Damaged, badIndex), false;
+        StoredResource r;
+        r.type = get<std::uint32_t>(p);
+        const auto nameLen = get<std::uint16_t>(p + 4);
+        p += 6;
+        if (nameLen == 0 || std::size_t(end - p) < nameLen + fixed - 6)
+            return fail(Damaged, badIndex), false;
+        r.name.assign(p, nameLen);
+        p += nameLen;
+        r.offset = get<std::uint64_t>(p);
+        r.size = get<std::uint64_t>(p + 8);
+        r.crc = get<std::uint32_t>(p + 16);
+        p += 20;
+        r.originalSize = r.size;
+        if (m_version >= 2) {
+            const auto method = static_cast<unsigned char>(*p);
+            r.originalSize = get<std::uint64_t>(p + 1);
+            p += 9;
+            if (method > std::uint8_t(StoreMethod::Zstd))
+                return fail(Damaged, badIndex), false;
+            r.method = StoreMethod(method);
+            if (r.method == StoreMethod::Stored && r.originalSize != r.size)
+                return fail(Damaged, badIndex), false;
+        }
+        // Resources lie one after another between the image and the index;
+        // a name is there once.
+        if (r.offset < nextFree || r.size > indexOffset || r.offset > indexOffset - r.size)
+            return fail(Damaged, badIndex), false;
+        nextFree = r.offset + r.size;
+        if (!m_byName.emplace(key(r.type, r.name), m_resources.size()).second)
+            return fail(Damaged, badIndex), false;
+        m_resources.push_back(std::move(r));
+    }
+    if (p != end)
+        return fail(Damaged, badIndex), false;
+    return true;
+}
+
+const StoredResource *ResourceStore::find(std::uint32_t type, const std::string &name) const
+{
+    const auto it = m_byName.find(key(type, name));
+    return it == m_byName.end() ? nullptr : &m_resources[it->second];
+}
+
+ResourceStore::CopyResult ResourceStore::copyFailed(CopyResult r, const StoredResource &res)
+{
+    switch (r) {
+    case ReadFailed:
+        m_error = "Cannot read resource " + res.name + " from the installer file " + m_shown;
+        break;
+    case CrcMismatch:
+        m_error = "The installer file " + m_shown + " is damaged: resource " + res.name + " fails its CRC check.";
+        break;
+    case WriteFailed:
+        m_error = "Stream write error";
+        break;
+    case Copied:
+        break;
+    }
+    return r;
+}
+
+// Reads the stored bytes once through a buffer: CRC and write per block.
+ResourceStore::CopyResult ResourceStore::copyStored(const StoredResource &res, int outFd, std::uint32_t &crc)
+{
+    const std::size_t cap = std::clamp<std::uint64_t>(res.size, 1, kBufferSize);
+    std::unique_ptr<char[]> buf(new char[cap]);
+    for (std::uint64_t done = 0; done < res.size;) {
+        const std::size_t n = std::min<std::uint64_t>(res.size - done, cap);
+        if (!readAt(m_fd.get(), buf.get(), n, res.offset + done))
+            return m_reason = sysReason(errno), ReadFailed;
+        crc = crc32(crc, buf.get(), n);
+        if (!writeAll(outFd, buf.get(), n))
+            return m_reason = sysReason(errno), WriteFailed;
+        done += n;
+    }
+    return Copied;
+}
+
+// Streams the compressed bytes through the decompressor. The output may not
+// run past the recorded size, and the one frame must end exactly where the
+// stored bytes end; anything else is damage.
+ResourceStore::CopyResult ResourceStore::copyZstd(const StoredResource &res, int outFd, std::uint32_t &crc)
+{
+    std::unique_ptr<ZSTD_DCtx, DCtxFree> dctx(ZSTD_createDCtx());
+    if (!dctx)
+        return m_reason = "out of memory", ReadFailed;
+    const std::size_t inCap = ZSTD_DStreamInSize(), outCap = ZSTD_DStreamOutSize();
+    std::unique_ptr<char[]> in(new char[inCap]), out(new char[outCap]);
+    std::uint64_t read = 0, produced = 0;
+    ZSTD_inBuffer ib {in.get(), 0, 0};
+    for (;;) {
+        if (ib.pos == ib.size && read < res.size) {
+            const std::size_t n = std::min<std::uint64_t>(res.size - read, inCap);
+            if (!readAt(m_fd.get(), in.get(), n, res.offset + read))
+                return m_reason = sysReason(errno), ReadFailed;
+            read += n;
+            ib = {in.get(), n, 0};
+        }
+        ZSTD_outBuffer ob {out.get(), outCap, 0};
+        const std::size_t left = ZSTD_decompressStream(dctx.get(), &ob, &ib);
+        if (ZSTD_isError(left))
+            return m_reason = ZSTD_getErrorName(left), CrcMismatch;
+        if (ob.pos > res.originalSize - produced)
+            return m_reason = "more bytes than recorded", CrcMismatch;
+        produced += ob.pos;
+        crc = crc32(crc, out.get(), ob.pos);
+        if (ob.pos && !writeAll(outFd, out.get(), ob.pos))
+            return m_reason = sysReason(errno), WriteFailed;
+        const bool inputDone = ib.pos == ib.size && read == res.size;
+        if (left == 0) { // the frame is complete
+            if (!inputDone)
+                return m_reason = "data after the end of the compressed frame", CrcMismatch;
+            break;
+        }
+        if (inputDone && ob.pos == 0)
+            return m_reason = "the compressed frame is cut short", CrcMismatch;
+    }
+    if (produced != res.originalSize)
+        return m_reason = "fewer bytes than recorded", CrcMismatch;
+    return Copied;
+}
+
+ResourceStore::CopyResult ResourceStore::copyTo(const StoredResource &res, int outFd)
+{
+    m_reason.clear();
+    std::uint32_t crc = 0;
+    const CopyResult r = res.method == StoreMethod::Zstd ? copyZstd(res, outFd, crc) : copyStored(res, outFd, crc);
+    if (r != Copied)
+        return copyFailed(r, res);
+    if (crc != res.crc)
+        return copyFailed(CrcMismatch, res);
+    return Copied;
+}
+
+} // namespace platform
