@@ -1,17 +1,88 @@
 // The installer's main block.
 #include "AppCore.h"
+#include "CommandLine.h"
+#include "InstallLog.h"
+#include "MessageReport.h"
+#include "display.h"
 #include "uInstDemo.h"
 
 #include <QApplication>
 #include <QScreen>
+#include <cstdio>
+
+namespace {
+
+void printTo(FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+}
+
+QString programName(const char *argv0)
+{
+    const QString path = QString::fromLocal8Bit(argv0 ? argv0 : "tvo-setup");
+    return path.mid(path.lastIndexOf('/') + 1);
+}
+
+// Before the toolkit starts: the command line and the display. Returns an
+// exit code when the program ends here, -1 to go on.
+int checkStart(int argc, char *argv[], InstallOptions *options)
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const ParsedCommandLine cl = parseCommandLine(args);
+    const QString name = programName(argc > 0 ? argv[0] : nullptr);
+    if (!cl.error.isEmpty()) {
+        printTo(stderr, name + QStringLiteral(": ") + cl.error + QStringLiteral("\n\n") + usageText(name));
+        return App::ExitUsage;
+    }
+    if (cl.options.help) {
+        printTo(stdout, usageText(name));
+        return App::ExitInstalled;
+    }
+    *options = cl.options;
+    if (!options->showsWindow())
+        qputenv("QT_QPA_PLATFORM", "offscreen"); // no window, no display needed
+    else if (!platform::graphicalDisplayAvailable()) {
+        printTo(stderr, name + QStringLiteral(": nie znaleziono ekranu graficznego (zmienne DISPLAY i "
+                                              "WAYLAND_DISPLAY); bez ekranu program zainstaluje opcja "
+                                              "--very-silent.\n"));
+        return App::ExitStartupRefused;
+    }
+    if (!options->logFile.isEmpty()) {
+        QString error;
+        if (!InstallLog::open(options->logFile, &error)) {
+            printTo(stderr, name + QStringLiteral(": nie można otworzyć dziennika %1: %2\n").arg(options->logFile, error));
+            return App::ExitUsage;
+        }
+        InstallLog::write(QStringLiteral("Started: ") + args.join(' '));
+    }
+    return -1;
+}
+
+int finish(int rc)
+{
+    InstallLog::write(QStringLiteral("Exit code %1").arg(rc));
+    InstallLog::close();
+    return rc;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    InstallOptions options;
+    if (const int rc = checkStart(argc, argv, &options); rc >= 0)
+        return rc;
+    setInstallOptions(options);
+    MessageReport::install(options);
+
     QApplication qapp(argc, argv);
     App::initModules();
 
     const QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen || screen->geometry().width() < 800)
+    if (options.showsWindow() && (!screen || screen->geometry().width() < 800))
         App::fatalStartupError(QStringLiteral(
             "Program wymaga większej rozdzielczości ekranu\r(przynajmniej 800 na 600 pikseli) !"));
 
@@ -20,9 +91,13 @@ int main(int argc, char *argv[])
     int rc = 0;
     {
         TForm1 form;
-        form.show();
-        rc = App::exec();
+        if (options.unattended()) {
+            rc = form.InstallUnattended();
+        } else {
+            form.show();
+            rc = App::exec();
+        }
     }
     App::runCleanups();
-    return rc;
+    return finish(rc);
 }

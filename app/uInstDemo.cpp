@@ -2,6 +2,7 @@
 #include "ui_uInstDemo.h"
 
 #include "AppCore.h"
+#include "CommandLine.h"
 #include "Gauges.h"
 #include "HintBar.h"
 #include "JpegImage.h"
@@ -31,6 +32,8 @@ TForm1::TForm1(QWidget *parent)
     , ui(std::make_unique<Ui::TForm1>())
 {
     ui->setupUi(this);
+    if (!installOptions().dir.isEmpty())
+        ui->edKatalog->setText(targetFolderArgument(installOptions().dir));
     setFixedSize(780, 473);
     createComponents();
     WizardLook::apply(this);

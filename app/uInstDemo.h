@@ -1,5 +1,7 @@
 #pragma once
 // The installer's one window: four pages above a hint bar.
+#include "AppCore.h"
+
 #include <QWidget>
 
 #include <memory>
@@ -44,6 +46,13 @@ public:
     QString installerFolder() const;
     QStringList installedProgramCommand() const;
 
+    // The installation without the first two pages (--silent, --very-silent):
+    // the folder check, then the run on page 3, shown only when the options
+    // show a window. Questions are not asked; the options answer them.
+    App::ExitCode InstallUnattended();
+    // How the last installation run ended.
+    App::ExitCode runResult() const { return m_runResult; }
+
 protected:
     bool event(QEvent *e) override;
     bool eventFilter(QObject *watched, QEvent *e) override;
@@ -63,6 +72,9 @@ protected:
     void CreateTargetSubfolder(const QString &relName);
     void CopyOneFile(const QString &relName);
     void CreateDesktopShortcut();
+    void writeDesktopShortcut();
+    // Shows the error and ends the run as failed.
+    [[noreturn]] void failRun(const QString &title, const QString &text);
 
 private:
     void FormCreate();
@@ -72,4 +84,6 @@ private:
     void loadPictures();
 
     int m_page = 0;
+    App::ExitCode m_runResult = App::ExitInstalled;
+    bool m_errorShown = false; // the run reported an error before it stopped
 };

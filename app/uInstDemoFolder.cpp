@@ -2,34 +2,63 @@
 #include "uInstDemo.h"
 #include "ui_uInstDemo.h"
 
+#include "CommandLine.h"
 #include "FileRoutines.h"
+#include "InstallLog.h"
 #include "Utils.h"
+#include "drives.h"
 #include "explorator.h"
 #include "okienko.h"
+
+namespace {
+
+// The folder-exists question; without a person the options answer it, and a
+// refusal is reported as the error that ends the installation.
+bool overwriteExistingFolder(const QString &folder)
+{
+    const InstallOptions &o = installOptions();
+    if (!o.unattended())
+        return ConfirmBox(QStringLiteral("Potwierdź"),
+                          QStringLiteral("Podany katalog już istnieje !\rCzy chcesz kontynuować\r"
+                                         "(nadpisując wszystkie pliki) ?"));
+    if (o.overwrite) {
+        InstallLog::write(QStringLiteral("The folder exists; its files are overwritten (--overwrite): ") + folder);
+        return true;
+    }
+    ErrorBox(QStringLiteral("Błąd"), QStringLiteral("Podany katalog już istnieje !\r"
+                                                    "Aby zainstalować w nim program, nadpisując pliki,\r"
+                                                    "podaj opcję --overwrite."));
+    return false;
+}
+
+} // namespace
 
 bool TForm1::ValidateTargetFolder()
 {
     const QString title = QStringLiteral("Błąd");
     ui->edKatalog->setText(NormalizeDirName(ui->edKatalog->text()));
-    if (ui->edKatalog->text().size() <= 3) {
+    const QString folder = ui->edKatalog->text();
+    InstallLog::write(QStringLiteral("Target folder: ") + folder);
+    if (folder.size() <= 3) {
         ErrorBox(title, QStringLiteral("Podaj katalog docelowy !"));
         return false;
     }
-    if (DiskFreeMB(DriveNumberOf(ui->edKatalog->text())) < 55) {
+    const long double freeMB = DiskFreeMB(DriveNumberOf(folder));
+    InstallLog::write(QStringLiteral("Free space on its drive: %1 MB").arg(double(freeMB), 0, 'f', 1));
+    if (freeMB < 55) {
         ErrorBox(title, QStringLiteral("Za mało miejsca na wybranym dysku !\rInstalacja wymaga minimum 55MB."));
         return false;
     }
-    if (FolderExists(ui->edKatalog->text())
-        && !ConfirmBox(QStringLiteral("Potwierdź"),
-                       QStringLiteral("Podany katalog już istnieje !\rCzy chcesz kontynuować\r"
-                                      "(nadpisując wszystkie pliki) ?")))
+    if (FolderExists(folder) && !overwriteExistingFolder(folder))
         return false;
-    CreateFolderPath(ui->edKatalog->text());
-    if (!FolderExists(ui->edKatalog->text())) {
+    CreateFolderPath(folder);
+    if (!FolderExists(folder)) {
         ErrorBox(title, QStringLiteral("Nieprawidłowy katalog !"));
         return false;
     }
-    ui->lblKatalog->setText(ui->edKatalog->text());
+    InstallLog::write(QStringLiteral("Target folder accepted: ") + folder + QStringLiteral(" (")
+                      + platform::toHostPath(folder) + ')');
+    ui->lblKatalog->setText(folder);
     return true;
 }
 

@@ -4,9 +4,12 @@
 #include "ui_uInstDemo.h"
 
 #include "AppCore.h"
+#include "CommandLine.h"
+#include "Exceptions.h"
 #include "FileRoutines.h"
 #include "FindFiles.h"
 #include "Gauges.h"
+#include "InstallLog.h"
 #include "Payload.h"
 #include "UnRAR.h"
 #include "Utils.h"
@@ -14,6 +17,7 @@
 #include "drives.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -21,8 +25,21 @@ namespace {
 void deleteQuietly(const QString &path)
 {
     const QString host = platform::toHostPath(path);
-    if (!host.isEmpty())
-        QFile::remove(host);
+    if (host.isEmpty() || !QFileInfo::exists(host))
+        return;
+    if (QFile::remove(host))
+        InstallLog::write(QStringLiteral("Removed the temporary file ") + path);
+    else
+        InstallLog::write(QStringLiteral("Could not remove the temporary file ") + path);
+}
+
+// A line of the log for a file the installation wrote.
+void logWritten(const QString &what, const QString &path)
+{
+    if (InstallLog::isOpen())
+        InstallLog::write(QStringLiteral("Written %1: %2 (%3 bytes)")
+                              .arg(what, path)
+                              .arg(QFileInfo(platform::toHostPath(path)).size()));
 }
 
 } // namespace
@@ -30,13 +47,26 @@ void deleteQuietly(const QString &path)
 void TForm1::RunInstallation()
 {
     SetBusyCursor(true, false); // the hourglass, through the program's cursor stack
+    m_runResult = App::ExitInstalled;
+    m_errorShown = false;
     try {
         if (HasEmbeddedLibrary())
             installFromPayload();
         else
             installByCopying();
         CreateDesktopShortcut();
+        InstallLog::write(QStringLiteral("Installation finished"));
     } catch (const std::exception &e) {
+        const bool silent = dynamic_cast<const EAbort *>(&e) != nullptr;
+        // A silent abort after an error box is a failure; without one it
+        // is a cancel (a confirmed close, a signal).
+        m_runResult = silent && !m_errorShown ? App::ExitCancelled : App::ExitFailed;
+        if (!silent) {
+            const auto *ex = dynamic_cast<const Exception *>(&e);
+            InstallLog::write(QStringLiteral("Error: ") + (ex ? ex->message() : QString::fromLocal8Bit(e.what())));
+        }
+        InstallLog::write(m_runResult == App::ExitCancelled ? QStringLiteral("Installation cancelled")
+                                                            : QStringLiteral("Installation failed"));
         App::showException(e);
         App::terminate();
     }
@@ -49,6 +79,7 @@ void TForm1::installFromPayload()
     const QString target = ui->edKatalog->text();
     const QString library = target + QStringLiteral("TVOUNRAR.DLL");
     WriteEmbeddedLibrary(library);
+    logWritten(QStringLiteral("the unrar library"), library);
     LoadUnrarLibrary(library);
     struct CleanUp {
         TUnRAR *unrar;
@@ -67,8 +98,10 @@ void TForm1::installFromPayload()
     repaint();
     UnRAR->setArchiveFile(target + QStringLiteral("TVO-DEMO.RAR"));
     WriteEmbeddedArchive(UnRAR->ArchiveFile());
+    logWritten(QStringLiteral("the archive"), UnRAR->ArchiveFile());
     UnRAR->ListFiles();
     gaugeInstalka->setMaxValue(qint32(UnRAR->Files().size()));
+    InstallLog::write(QStringLiteral("The archive holds %1 entries").arg(UnRAR->Files().size()));
     ui->lblKopiowanie->setText(QStringLiteral("Rozpakowywanie pliku: "));
     ui->lblKopiowanie->adjustSize();
     ui->lblPlik->move(ui->lblKopiowanie->x() + ui->lblKopiowanie->width(), ui->lblPlik->y());
@@ -78,6 +111,7 @@ void TForm1::installFromPayload()
 void TForm1::UnRARExtractFile(QObject *, const QString &fileName, bool &)
 {
     ui->lblPlik->setText(fileName);
+    InstallLog::write(QStringLiteral("Extracting ") + fileName);
     gaugeInstalka->setProgress(gaugeInstalka->progress() + 1);
     App::processMessages();
     if (App::terminated())
@@ -87,13 +121,13 @@ void TForm1::UnRARExtractFile(QObject *, const QString &fileName, bool &)
 void TForm1::installByCopying()
 {
     FindFiles->setDirectory(NormalizeDirName(installerFolder()) + QStringLiteral("TVO-DEMO\\"));
-    if (!FolderExists(FindFiles->Directory())) {
-        ErrorBox(QStringLiteral("Błąd"), QStringLiteral("Nie znaleziono katalogu:\r") + FindFiles->Directory());
-        throw EAbort();
-    }
+    InstallLog::write(QStringLiteral("Copying the folder ") + FindFiles->Directory());
+    if (!FolderExists(FindFiles->Directory()))
+        failRun(QStringLiteral("Błąd"), QStringLiteral("Nie znaleziono katalogu:\r") + FindFiles->Directory());
     FindFiles->Search();
     const TFileList &items = FindFiles->FileList;
     gaugeInstalka->setMaxValue(items.Count() + 1);
+    InstallLog::write(QStringLiteral("The folder holds %1 entries").arg(items.Count()));
     for (int i = 0; i < items.Count(); ++i) {
         const TFileObj *item = items.Items(i);
         if (item->Attr().contains(atDirectory))
@@ -114,6 +148,7 @@ void TForm1::ProgressTick()
 void TForm1::CreateTargetSubfolder(const QString &relName)
 {
     CreateFolderPath(ui->edKatalog->text() + relName);
+    InstallLog::write(QStringLiteral("Created the folder ") + relName);
     ProgressTick();
 }
 
@@ -125,12 +160,26 @@ void TForm1::CopyOneFile(const QString &relName)
     repaint();
     try {
         CopyFileWithProgress(source, dest, gaugePlik);
+        InstallLog::write(QStringLiteral("Copied ") + relName);
     } catch (const std::exception &) {
+        const QString title = QStringLiteral("Błąd przy kopiowaniu pliku !");
         const QString text = QStringLiteral("Nie można skopiować pliku ") + platform::fileNamePart(source)
             + QStringLiteral(" do:\r") + dest;
-        if (!OkCancelBox(QStringLiteral("Błąd przy kopiowaniu pliku !"), text))
+        InstallLog::write(QStringLiteral("Could not copy ") + relName);
+        // Without a person nobody can let the file pass: an installation
+        // that leaves a file out is not reported as done.
+        if (installOptions().unattended())
+            failRun(title, text);
+        if (!OkCancelBox(title, text))
             throw EAbort();
     }
     ClearFileAttributes(dest);
     ProgressTick();
+}
+
+void TForm1::failRun(const QString &title, const QString &text)
+{
+    m_errorShown = true;
+    ErrorBox(title, text);
+    throw EAbort();
 }

@@ -1,0 +1,121 @@
+#include "CommandLine.h"
+
+#include "drives.h"
+
+namespace {
+
+InstallOptions g_options;
+
+// "--name=value" or "--name value": the value of a valued option. Sets
+// *error when it is missing.
+bool takeValue(const QStringList &args, qsizetype &i, const QString &name, QString *value, QString *error)
+{
+    const QString &arg = args.at(i);
+    if (arg.startsWith(name + '=')) {
+        *value = arg.mid(name.size() + 1);
+        return true;
+    }
+    if (arg != name)
+        return false;
+    if (i + 1 >= args.size()) {
+        *error = QStringLiteral("opcja %1 wymaga wartości").arg(name);
+        return true;
+    }
+    *value = args.at(++i);
+    return true;
+}
+
+} // namespace
+
+ParsedCommandLine parseCommandLine(const QStringList &args)
+{
+    ParsedCommandLine r;
+    InstallOptions &o = r.options;
+    bool silent = false, verySilent = false, launch = false, noLaunch = false, dirGiven = false;
+    for (qsizetype i = 0; i < args.size() && r.error.isEmpty(); ++i) {
+        const QString &a = args.at(i);
+        QString value;
+        if (a == QLatin1String("--help") || a == QLatin1String("-h"))
+            o.help = true;
+        else if (a == QLatin1String("--silent"))
+            silent = true;
+        else if (a == QLatin1String("--very-silent"))
+            verySilent = true;
+        else if (a == QLatin1String("--overwrite"))
+            o.overwrite = true;
+        else if (a == QLatin1String("--no-icons"))
+            o.icons = false;
+        else if (a == QLatin1String("--launch"))
+            launch = true;
+        else if (a == QLatin1String("--no-launch"))
+            noLaunch = true;
+        else if (takeValue(args, i, QStringLiteral("--dir"), &value, &r.error)) {
+            o.dir = value;
+            dirGiven = true;
+        } else if (takeValue(args, i, QStringLiteral("--log"), &value, &r.error)) {
+            if (value.isEmpty() && r.error.isEmpty())
+                r.error = QStringLiteral("opcja --log wymaga nazwy pliku");
+            o.logFile = value;
+        } else if (a.startsWith('-'))
+            r.error = QStringLiteral("nieznana opcja: %1").arg(a);
+        else
+            r.error = QStringLiteral("nieoczekiwany argument: %1").arg(a);
+    }
+    if (!r.error.isEmpty())
+        return r;
+    if (silent && verySilent)
+        r.error = QStringLiteral("opcje --silent i --very-silent wykluczają się");
+    else if (launch && noLaunch)
+        r.error = QStringLiteral("opcje --launch i --no-launch wykluczają się");
+    else if (dirGiven && o.dir.isEmpty())
+        r.error = QStringLiteral("opcja --dir wymaga nazwy katalogu");
+    o.mode = verySilent ? RunMode::VerySilent : silent ? RunMode::Silent : RunMode::Wizard;
+    // The wizard asks the person on its last page; the silent modes start
+    // nothing unless told to.
+    o.launch = launch || (!noLaunch && o.mode == RunMode::Wizard);
+    return r;
+}
+
+QString usageText(const QString &programName)
+{
+    return QStringLiteral(
+               "Użycie: %1 [OPCJE]\n"
+               "Instaluje wersję demonstracyjną Wylicznika TAVRO 2010.\n"
+               "\n"
+               "  --dir=KATALOG   katalog docelowy, w postaci C:\\PROGRAMY\\TVO-DEMO\\ albo jako ścieżka\n"
+               "                  systemu plików (/home/jan/TVO-DEMO); w kreatorze: początkowa\n"
+               "                  treść pola katalogu\n"
+               "  --silent        bez stron kreatora i bez pytań: widać tylko przebieg instalacji;\n"
+               "                  błędy pokazują swoje okienka\n"
+               "  --very-silent   bez żadnego okna i bez ekranu graficznego; treść każdego\n"
+               "                  okienka trafia na standardowe wyjście błędów\n"
+               "  --overwrite     instaluje także do istniejącego katalogu, nadpisując pliki\n"
+               "                  (bez tej opcji instalacja bez pytań kończy się tam błędem)\n"
+               "  --no-icons      bez ikony na pulpicie\n"
+               "  --no-launch     nie uruchamia zainstalowanego programu na końcu\n"
+               "  --launch        uruchamia go na końcu także w trybach --silent i --very-silent\n"
+               "  --log=PLIK      dopisuje przebieg instalacji do pliku (tekst UTF-8)\n"
+               "  --help          ten opis\n"
+               "\n"
+               "Kody wyjścia: 0 zainstalowano (albo zamknięto przed instalacją),\n"
+               "1 odmowa uruchomienia (brak ekranu graficznego, za mała rozdzielczość),\n"
+               "2 błąd w wierszu poleceń, 3 instalacja nieudana, 4 instalacja przerwana.\n")
+        .arg(programName);
+}
+
+QString targetFolderArgument(const QString &dir)
+{
+    if (dir.isEmpty())
+        return dir;
+    const bool driveForm = !dir.startsWith('/')
+        && ((dir.size() >= 2 && dir.at(1) == ':' && dir.at(0).isLetter()) || dir.contains('\\'));
+    if (driveForm)
+        return dir;
+    const QString drive = platform::toDrivePath(dir);
+    // A host path that no drive covers stays as given; the folder check then
+    // refuses it like any other unusable name.
+    return drive.isEmpty() ? dir : drive;
+}
+
+const InstallOptions &installOptions() { return g_options; }
+void setInstallOptions(const InstallOptions &options) { g_options = options; }

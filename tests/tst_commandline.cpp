@@ -1,0 +1,191 @@
+// The command line's parser, the --dir conversion, the log's lines and the
+// reports that replace message boxes.
+#include "CommandLine.h"
+#include "InstallLog.h"
+#include "MessageReport.h"
+#include "drives.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+Q_DECLARE_METATYPE(RunMode)
+
+class TestCommandLine : public QObject {
+    Q_OBJECT
+private slots:
+    void parse_data();
+    void parse();
+    void errors_data();
+    void errors();
+    void usageNamesEveryOption();
+    void targetFolder_data();
+    void targetFolder();
+    void logLines();
+    void logAppendsAndRefusesLinks();
+    void report();
+};
+
+void TestCommandLine::parse_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<RunMode>("mode");
+    QTest::addColumn<QString>("dir");
+    QTest::addColumn<bool>("overwrite");
+    QTest::addColumn<bool>("icons");
+    QTest::addColumn<bool>("launch");
+    QTest::addColumn<QString>("log");
+    QTest::addColumn<bool>("help");
+
+    const QString none;
+    QTest::newRow("nothing: the wizard launches") << QStringList{} << RunMode::Wizard << none << false << true << true << none << false;
+    QTest::newRow("wizard --no-launch") << QStringList{"--no-launch"} << RunMode::Wizard << none << false << true << false << none << false;
+    QTest::newRow("silent starts nothing") << QStringList{"--silent"} << RunMode::Silent << none << false << true << false << none << false;
+    QTest::newRow("very silent starts nothing") << QStringList{"--very-silent"} << RunMode::VerySilent << none << false << true << false << none << false;
+    QTest::newRow("silent --launch") << QStringList{"--launch", "--silent"} << RunMode::Silent << none << false << true << true << none << false;
+    QTest::newRow("--dir=") << QStringList{"--dir=D:\\PROGRAMY\\TVO-DEMO\\"} << RunMode::Wizard << "D:\\PROGRAMY\\TVO-DEMO\\" << false << true << true << none << false;
+    QTest::newRow("--dir value") << QStringList{"--dir", "/opt/tvo"} << RunMode::Wizard << "/opt/tvo" << false << true << true << none << false;
+    QTest::newRow("value with '='") << QStringList{"--dir=C:\\A=B"} << RunMode::Wizard << "C:\\A=B" << false << true << true << none << false;
+    QTest::newRow("last --dir wins") << QStringList{"--dir=C:\\A", "--dir=C:\\B"} << RunMode::Wizard << "C:\\B" << false << true << true << none << false;
+    QTest::newRow("all of them") << QStringList{"--very-silent", "--overwrite", "--no-icons", "--log=/tmp/x.log", "--dir=C:\\X"}
+                                 << RunMode::VerySilent << "C:\\X" << true << false << false << "/tmp/x.log" << false;
+    QTest::newRow("--log value") << QStringList{"--log", "a b.log"} << RunMode::Wizard << none << false << true << true << "a b.log" << false;
+    QTest::newRow("--help") << QStringList{"--help"} << RunMode::Wizard << none << false << true << true << none << true;
+    QTest::newRow("-h among others") << QStringList{"--silent", "-h"} << RunMode::Silent << none << false << true << false << none << true;
+}
+
+void TestCommandLine::parse()
+{
+    QFETCH(QStringList, args);
+    const ParsedCommandLine r = parseCommandLine(args);
+    QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+    QTEST(r.options.mode, "mode");
+    QTEST(r.options.dir, "dir");
+    QTEST(r.options.overwrite, "overwrite");
+    QTEST(r.options.icons, "icons");
+    QTEST(r.options.launch, "launch");
+    QTEST(r.options.logFile, "log");
+    QTEST(r.options.help, "help");
+}
+
+void TestCommandLine::errors_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("mentions");
+    QTest::newRow("unknown option") << QStringList{"--quiet"} << "--quiet";
+    QTest::newRow("unknown after good ones") << QStringList{"--silent", "--dir=C:\\X", "-x"} << "-x";
+    QTest::newRow("Windows-style option") << QStringList{"/SILENT"} << "/SILENT";
+    QTest::newRow("option with a value it does not take") << QStringList{"--silent=1"} << "--silent=1";
+    QTest::newRow("prefix of an option") << QStringList{"--dirx=C:\\X"} << "--dirx";
+    QTest::newRow("--dir without a value") << QStringList{"--dir"} << "--dir";
+    QTest::newRow("--dir= empty") << QStringList{"--dir="} << "--dir";
+    QTest::newRow("--log without a value") << QStringList{"--silent", "--log"} << "--log";
+    QTest::newRow("--log= empty") << QStringList{"--log="} << "--log";
+    QTest::newRow("both silent modes") << QStringList{"--silent", "--very-silent"} << "--very-silent";
+    QTest::newRow("launch and no-launch") << QStringList{"--launch", "--no-launch"} << "--no-launch";
+}
+
+void TestCommandLine::errors()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, mentions);
+    const ParsedCommandLine r = parseCommandLine(args);
+    QVERIFY(!r.error.isEmpty());
+    QVERIFY2(r.error.contains(mentions), qPrintable(r.error));
+}
+
+void TestCommandLine::usageNamesEveryOption()
+{
+    const QString usage = usageText("setup");
+    QVERIFY(usage.startsWith("Użycie: setup "));
+    for (const char *o : {"--dir=", "--silent", "--very-silent", "--overwrite", "--no-icons", "--no-launch", "--launch",
+                          "--log=", "--help"})
+        QVERIFY2(usage.contains(QLatin1String(o)), o);
+    QVERIFY(usage.endsWith('\n'));
+}
+
+void TestCommandLine::targetFolder_data()
+{
+    QTest::addColumn<QString>("given");
+    QTest::addColumn<QString>("expected"); // "~" stands for the home folder's drive form
+    QTest::newRow("drive form stays") << "C:\\PROGRAMY\\TVO-DEMO\\" << "C:\\PROGRAMY\\TVO-DEMO\\";
+    QTest::newRow("lower-case drive stays") << "d:\\x" << "d:\\x";
+    QTest::newRow("relative drive form stays") << "TVO\\DEMO" << "TVO\\DEMO";
+    QTest::newRow("host path under home") << "@home/Programy/TVO-DEMO" << "C:\\Programy\\TVO-DEMO";
+    QTest::newRow("host path with slash at the end") << "@home/TVO-DEMO/" << "C:\\TVO-DEMO";
+    QTest::newRow("host path outside home") << "/opt/tvo" << "Z:\\opt\\tvo";
+    QTest::newRow("host path climbing") << "/opt/../srv/tvo" << "Z:\\srv\\tvo";
+    QTest::newRow("relative host path") << "@cwd/sub/TVO" << "@cwd\\sub\\TVO";
+    QTest::newRow("mapped drive") << "/mnt/usb-tvo/x" << "U:\\x";
+    QTest::newRow("empty") << "" << "";
+}
+
+void TestCommandLine::targetFolder()
+{
+    QFETCH(QString, given);
+    QFETCH(QString, expected);
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toUtf8());
+    platform::resetDrives();
+    platform::setDriveRoot('U', "/mnt/usb-tvo");
+    const QString cwdDrive = platform::toDrivePath(QDir::currentPath());
+    if (given.startsWith("@home"))
+        given.replace("@home", home.path());
+    if (given.startsWith("@cwd/"))
+        given = given.mid(5); // relative to the current folder
+    expected.replace("@cwd", cwdDrive);
+    QCOMPARE(targetFolderArgument(given), expected);
+    platform::resetDrives();
+}
+
+void TestCommandLine::logLines()
+{
+    QCOMPARE(InstallLog::formatLine("Extracting A\\B.DBF", "T"), QString("T Extracting A\\B.DBF\n"));
+    // Line breaks of message texts continue on indented lines, so every
+    // line of the log starts with a time stamp or blanks.
+    QCOMPARE(InstallLog::formatLine("Błąd: Za mało\rInstalacja\r\nkoniec", "12:00"),
+             QString("12:00 Błąd: Za mało\n      Instalacja\n      koniec\n"));
+}
+
+void TestCommandLine::logAppendsAndRefusesLinks()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("setup.log");
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("earlier run\n");
+    }
+    QString error;
+    QVERIFY2(InstallLog::open(path, &error), qPrintable(error));
+    InstallLog::write("zażółć");
+    InstallLog::close();
+    InstallLog::write("after close: nowhere");
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(f.readAll());
+    QVERIFY(text.startsWith("earlier run\n"));
+    QVERIFY(text.endsWith(" zażółć\n"));
+    QCOMPARE(text.count('\n'), 2);
+
+    // A link planted where the log goes is not followed.
+    const QString victim = dir.filePath("victim");
+    QVERIFY(QFile(victim).open(QIODevice::WriteOnly));
+    QVERIFY(QFile::link(victim, dir.filePath("planted.log")));
+    QVERIFY(!InstallLog::open(dir.filePath("planted.log"), &error));
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(QFileInfo(victim).size(), 0);
+    QVERIFY(!InstallLog::open(dir.path(), &error)); // a folder
+    QVERIFY(!InstallLog::open(dir.filePath("no/such/folder.log"), &error));
+    QVERIFY(!InstallLog::isOpen());
+}
+
+void TestCommandLine::report()
+{
+    QCOMPARE(MessageReport::reportText("Błąd", "Za mało miejsca na wybranym dysku !\rInstalacja wymaga minimum 55MB."),
+             QString("Błąd: Za mało miejsca na wybranym dysku !\nInstalacja wymaga minimum 55MB.\n"));
+}
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_commandline.moc"

@@ -1,0 +1,299 @@
+// The real installers run from the command line without a display: a
+// very-silent installation into a fresh home folder, the folder checks with
+// their messages on standard error, the exit codes, --help and usage errors.
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+namespace {
+
+const QString kPlain = QStringLiteral(TVO_SETUP);
+const QString kDemo = QStringLiteral(TVO_BUILD_DIR "/demo/setup");
+const QString kDemoCopy = QStringLiteral(TVO_BUILD_DIR "/demo-copy/setup");
+const QString kSample = QStringLiteral(TVO_BUILD_DIR "/demo-copy/TVO-DEMO");
+const QString kEntry = QStringLiteral("Desktop/Tavro 2010 DEMO.desktop");
+
+struct Run {
+    int code = -1;
+    QString out, err;
+};
+
+// Every file and folder under root: relative name -> content hash ("/" for folders).
+QMap<QString, QByteArray> treeOf(const QString &root, bool withHidden = true)
+{
+    QMap<QString, QByteArray> tree;
+    QDir::Filters filters = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System;
+    if (withHidden)
+        filters |= QDir::Hidden;
+    QDirIterator it(root, filters, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString rel = QDir(root).relativeFilePath(path);
+        if (it.fileInfo().isDir()) {
+            tree.insert(rel, "/");
+            continue;
+        }
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        tree.insert(rel, QCryptographicHash::hash(f.readAll(), QCryptographicHash::Md5));
+    }
+    return tree;
+}
+
+} // namespace
+
+class TestUnattended : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void verySilentInstalls_data();
+    void verySilentInstalls();
+    void launchOnlyWhenAsked();
+    void noIcons();
+    void existingFolder();
+    void refusedFolder_data();
+    void refusedFolder();
+    void tooLittleSpace();
+    void hostPathTarget();
+    void help();
+    void usageErrors_data();
+    void usageErrors();
+    void noDisplay_data();
+    void noDisplay();
+
+private:
+    Run run(const QString &exe, const QStringList &args, const QStringList &extraEnv = {});
+    QString home() const { return m_home->path(); }
+    std::unique_ptr<QTemporaryDir> m_home;
+};
+
+void TestUnattended::init() { m_home = std::make_unique<QTemporaryDir>(); }
+
+// Runs an installer as a user without a display would: no DISPLAY, no
+// toolkit platform chosen, a home folder of its own.
+Run TestUnattended::run(const QString &exe, const QStringList &args, const QStringList &extraEnv)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"})
+        env.remove(QLatin1String(name));
+    env.insert("HOME", home());
+    env.insert("TVODEMO_REPORT", home() + "/report.txt");
+    for (const QString &kv : extraEnv)
+        env.insert(kv.section('=', 0, 0), kv.section('=', 1));
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(home());
+    p.start(exe, args);
+    Run r;
+    if (!p.waitForFinished(120000)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+void TestUnattended::verySilentInstalls_data()
+{
+    QTest::addColumn<QString>("installer");
+    QTest::addColumn<QString>("stepWord"); // how the log names an installed entry
+    QTest::newRow("archive") << kDemo << "Extracting";
+    QTest::newRow("folder copy") << kDemoCopy << "Copied|Created the folder";
+}
+
+void TestUnattended::verySilentInstalls()
+{
+    QFETCH(QString, installer);
+    QFETCH(QString, stepWord);
+    const QString log = home() + "/setup.log";
+    const Run r = run(installer, {"--very-silent", "--log=" + log});
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.code, 0);
+
+    // The wizard's tree: the sample folder, without the names the copy
+    // leaves out (hidden ones) where it copies.
+    const QString target = home() + "/TVO-DEMO";
+    const bool copy = installer == kDemoCopy;
+    const auto expected = treeOf(kSample, !copy);
+    QVERIFY(expected.size() > 100);
+    QCOMPARE(treeOf(target), expected);
+
+    QFile entry(home() + "/" + kEntry);
+    QVERIFY(entry.open(QIODevice::ReadOnly));
+    const QString entryText = QString::fromUtf8(entry.readAll());
+    QVERIFY(entryText.contains("\nName=Tavro 2010 DEMO\n"));
+    QVERIFY(entryText.contains("\nPath=" + target + "\n"));
+
+    QFile logFile(log);
+    QVERIFY(logFile.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(logFile.readAll());
+    const QRegularExpression step("^\\S+ \\S+ (?:" + stepWord + ") (.*)$", QRegularExpression::MultilineOption);
+    QSet<QString> logged;
+    for (auto it = step.globalMatch(text); it.hasNext();)
+        logged.insert(it.next().captured(1).replace('\\', '/'));
+    QCOMPARE(logged, QSet<QString>(expected.keyBegin(), expected.keyEnd()));
+    QVERIFY(text.contains("Target folder accepted: C:\\TVO-DEMO\\ (" + target + ")"));
+    QVERIFY(text.contains("Written the desktop entry " + home() + "/" + kEntry));
+    if (!copy) {
+        QVERIFY(text.contains("Removed the temporary file C:\\TVO-DEMO\\TVO-DEMO.RAR"));
+        QVERIFY(text.contains("Removed the temporary file C:\\TVO-DEMO\\TVOUNRAR.DLL"));
+    }
+    QVERIFY(text.contains("not started (--no-launch)") || !text.contains("Starting "));
+    QVERIFY(text.trimmed().endsWith("Exit code 0"));
+
+    // Nothing was started: the sample program writes its report at once.
+    QTest::qWait(500);
+    QVERIFY(!QFile::exists(home() + "/report.txt"));
+}
+
+void TestUnattended::launchOnlyWhenAsked()
+{
+    const Run r = run(kDemo, {"--very-silent", "--launch"});
+    QCOMPARE(r.code, 0);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(home() + "/report.txt").size() > 0, 10000);
+    QFile report(home() + "/report.txt");
+    QVERIFY(report.open(QIODevice::ReadOnly));
+    QVERIFY(report.readAll().contains("katCD=" TVO_BUILD_DIR "/demo"));
+}
+
+void TestUnattended::noIcons()
+{
+    const Run r = run(kDemo, {"--very-silent", "--no-icons"});
+    QCOMPARE(r.code, 0);
+    QVERIFY(QFile::exists(home() + "/TVO-DEMO/TVODEMO.EXE"));
+    QVERIFY(!QFile::exists(home() + "/" + kEntry));
+}
+
+void TestUnattended::existingFolder()
+{
+    const QString target = home() + "/TVO-DEMO";
+    QVERIFY(QDir().mkpath(target + "/Dane"));
+    QFile keep(target + "/Dane/moje.txt");
+    QVERIFY(keep.open(QIODevice::WriteOnly));
+    keep.write("dane użytkownika");
+    keep.close();
+    const auto before = treeOf(home());
+
+    const Run refused = run(kDemo, {"--very-silent"});
+    QCOMPARE(refused.code, 3);
+    QVERIFY2(refused.err.startsWith("Błąd: Podany katalog już istnieje !\n"), qPrintable(refused.err));
+    QVERIFY(refused.err.contains("--overwrite"));
+    QCOMPARE(treeOf(home()), before);
+
+    const Run overwritten = run(kDemo, {"--very-silent", "--overwrite"});
+    QCOMPARE(overwritten.err, QString());
+    QCOMPARE(overwritten.code, 0);
+    QVERIFY(QFile::exists(target + "/TVODEMO.EXE"));
+    QVERIFY(QFile::exists(target + "/Dane/moje.txt"));
+    QVERIFY(QFile::exists(home() + "/" + kEntry));
+}
+
+void TestUnattended::refusedFolder_data()
+{
+    QTest::addColumn<QString>("dir");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("drive root") << "C:\\" << "Błąd: Podaj katalog docelowy !\n";
+    QTest::newRow("bare drive") << "c:" << "Błąd: Podaj katalog docelowy !\n";
+    QTest::newRow("a file in the way") << "C:\\plik\\TVO-DEMO" << "Błąd: Nieprawidłowy katalog !\n";
+    QTest::newRow("name too long") << "C:\\" + QString(300, 'X') << "Błąd: Nieprawidłowy katalog !\n";
+    QTest::newRow("unmapped drive") << "Q:\\TVO-DEMO\\"
+                                    << "Błąd: Za mało miejsca na wybranym dysku !\nInstalacja wymaga minimum 55MB.\n";
+}
+
+void TestUnattended::refusedFolder()
+{
+    QFETCH(QString, dir);
+    QFETCH(QString, message);
+    QVERIFY(QFile(home() + "/plik").open(QIODevice::WriteOnly));
+    const auto before = treeOf(home());
+    const Run r = run(kDemo, {"--very-silent", "--dir=" + dir});
+    QCOMPARE(r.err, message);
+    QCOMPARE(r.code, 3);
+    QCOMPARE(treeOf(home()), before);
+}
+
+void TestUnattended::tooLittleSpace()
+{
+    if (::geteuid() != 0)
+        QSKIP("mounting a small tmpfs needs root");
+    const QString small = home() + "/small";
+    QVERIFY(QDir().mkpath(small));
+    QCOMPARE(QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=20m", "tmpfs", small}), 0);
+    const Run r = run(kDemo, {"--very-silent", "--dir=T:\\TVO-DEMO\\"}, {"TVO_DRIVE_T=" + small});
+    QProcess::execute("umount", {small});
+    QCOMPARE(r.err, QString("Błąd: Za mało miejsca na wybranym dysku !\nInstalacja wymaga minimum 55MB.\n"));
+    QCOMPARE(r.code, 3);
+}
+
+void TestUnattended::hostPathTarget()
+{
+    const QString target = home() + "/programy/tvo";
+    const Run r = run(kDemoCopy, {"--very-silent", "--dir=" + target + "/"});
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.code, 0);
+    QVERIFY(QFile::exists(target + "/TVODEMO.EXE"));
+}
+
+void TestUnattended::help()
+{
+    const Run r = run(kPlain, {"--help"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.err, QString());
+    QVERIFY(r.out.startsWith("Użycie: tvo-setup [OPCJE]\n"));
+    QVERIFY(r.out.contains("--very-silent"));
+}
+
+void TestUnattended::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("unknown option") << QStringList{"--unknown"};
+    QTest::newRow("argument") << QStringList{"C:\\TVO"};
+    QTest::newRow("conflict") << QStringList{"--silent", "--very-silent"};
+    QTest::newRow("log not writable") << QStringList{"--very-silent", "--log=/nonexistent/folder/x.log"};
+}
+
+void TestUnattended::usageErrors()
+{
+    QFETCH(QStringList, args);
+    const Run r = run(kDemo, args);
+    QCOMPARE(r.code, 2);
+    QVERIFY(r.err.startsWith("setup: "));
+    QCOMPARE(r.out, QString());
+    QVERIFY(!QFile::exists(home() + "/TVO-DEMO"));
+}
+
+void TestUnattended::noDisplay_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QStringList>("env");
+    QTest::newRow("no DISPLAY") << QStringList{} << QStringList{};
+    QTest::newRow("--silent, no DISPLAY") << QStringList{"--silent"} << QStringList{};
+    QTest::newRow("DISPLAY of no server") << QStringList{} << QStringList{"DISPLAY=:93517"};
+    QTest::newRow("xcb asked for") << QStringList{} << QStringList{"QT_QPA_PLATFORM=xcb"};
+    QTest::newRow("stale Wayland socket name") << QStringList{} << QStringList{"WAYLAND_DISPLAY=wayland-93517", "XDG_RUNTIME_DIR=/tmp"};
+}
+
+void TestUnattended::noDisplay()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QStringList, env);
+    const Run r = run(kDemo, args, env);
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.err.count('\n'), 1);
+    QVERIFY2(r.err.startsWith("setup: nie znaleziono ekranu graficznego"), qPrintable(r.err));
+    QVERIFY(r.err.contains("--very-silent"));
+    QVERIFY(!QFile::exists(home() + "/TVO-DEMO"));
+}
+
+QTEST_GUILESS_MAIN(TestUnattended)
+#include "tst_unattended.moc"
