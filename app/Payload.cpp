@@ -2,6 +2,7 @@
 
 #include "drives.h"
 #include "filehandle.h"
+#include "log.h"
 #include "resstore.h"
 
 #include <QCoreApplication>
@@ -20,7 +21,10 @@ QString g_sourceOverride;
 void openStore(platform::ResourceStore &store)
 {
     const QString host = InstallerFile();
-    switch (store.open(QFile::encodeName(host).toStdString(), platform::toDrivePath(host).toStdString())) {
+    const auto status = store.open(QFile::encodeName(host).toStdString(), platform::toDrivePath(host).toStdString());
+    if (status != platform::ResourceStore::Plain && status != platform::ResourceStore::Valid)
+        qCWarning(lcSetup) << "resource store of" << host << ":" << store.errorString().c_str() << store.reason().c_str();
+    switch (status) {
     case platform::ResourceStore::Plain:
     case platform::ResourceStore::Valid:
         return;
@@ -40,14 +44,18 @@ public:
         const QString host = platform::toHostPath(fileName);
         if (!host.isEmpty())
             m_fd.reset(::open(host.toUtf8().constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-        if (m_fd.get() < 0)
+        if (m_fd.get() < 0) {
+            qCWarning(lcSetup) << "cannot create" << host << ":" << platform::lastSystemError();
             throw EFCreateError(QStringLiteral("Cannot create file %1").arg(fileName));
+        }
     }
     int fd() const { return m_fd.get(); }
     void close()
     {
-        if (!m_fd.close())
+        if (!m_fd.close()) {
+            qCWarning(lcSetup) << "closing a written resource failed:" << platform::lastSystemError();
             throw EWriteError(QStringLiteral("Stream write error"));
+        }
     }
 
 private:
@@ -56,7 +64,11 @@ private:
 
 void writeResource(platform::ResourceStore &store, const platform::StoredResource &res, TargetFile &file)
 {
-    switch (store.copyTo(res, file.fd())) {
+    const auto result = store.copyTo(res, file.fd());
+    if (result != platform::ResourceStore::Copied)
+        qCWarning(lcSetup) << "resource" << res.name.c_str() << ":" << store.errorString().c_str()
+                           << store.reason().c_str();
+    switch (result) {
     case platform::ResourceStore::Copied:
         return;
     case platform::ResourceStore::WriteFailed:

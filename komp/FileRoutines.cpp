@@ -4,6 +4,7 @@
 #include "drives.h"
 #include "filehandle.h"
 #include "files.h"
+#include "log.h"
 
 #include <QMetaProperty>
 #include <QProgressBar>
@@ -52,6 +53,10 @@ void openSource(Fd &fd, const QString &source, struct stat &st)
     if (!host.isEmpty())
         fd.reset(::open(host.constData(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) {
+        const QString why = host.isEmpty() ? QStringLiteral("no drive behind it")
+            : S_ISDIR(st.st_mode)          ? QStringLiteral("a folder")
+                                           : platform::lastSystemError();
+        qCWarning(lcSetup) << "cannot open" << source << "for reading:" << why;
         fd.close();
         throw EFOpenError(QStringLiteral("Cannot open file %1").arg(source));
     }
@@ -69,8 +74,13 @@ void createTarget(Fd &fd, const QString &target, const struct stat &source)
             || (st.st_dev == source.st_dev && st.st_ino == source.st_ino));
     if (!host.isEmpty() && !refused)
         fd.reset(::open(host.constData(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (fd.get() < 0)
+    if (fd.get() < 0) {
+        const QString why = host.isEmpty() ? QStringLiteral("no drive behind it")
+            : refused                      ? QStringLiteral("read-only or the source itself")
+                                           : platform::lastSystemError();
+        qCWarning(lcSetup) << "cannot create" << target << ":" << why;
         throw EFCreateError(QStringLiteral("Cannot create file %1").arg(target));
+    }
     // A program stays a program: its execute permission travels with the
     // content (for whoever may read the copy); nothing else of the mode does.
     struct stat now {};
@@ -84,8 +94,10 @@ ssize_t readBlock(int fd, char *buf, size_t size)
     do
         n = ::read(fd, buf, size);
     while (n < 0 && errno == EINTR);
-    if (n < 0)
+    if (n < 0) {
+        qCWarning(lcSetup) << "read failed:" << platform::lastSystemError();
         throw EReadError(QStringLiteral("Stream read error"));
+    }
     return n;
 }
 
@@ -97,8 +109,10 @@ void writeBlock(int fd, const char *buf, ssize_t size)
     do
         n = ::write(fd, buf, size_t(size));
     while (n < 0 && errno == EINTR);
-    if (n != size)
+    if (n != size) {
+        qCWarning(lcSetup) << "write failed:" << (n < 0 ? platform::lastSystemError() : QStringLiteral("short write"));
         throw EWriteError(QStringLiteral("Stream write error"));
+    }
 }
 
 void carryLastWriteTime(const QString &source, const QString &target)
@@ -141,8 +155,8 @@ void CreateFolderPath(const QString &path)
         return;
     CreateFolderPath(parent);
     const QByteArray host = hostName(p);
-    if (!host.isEmpty())
-        ::mkdir(host.constData(), 0777); // the caller checks with FolderExists
+    if (!host.isEmpty() && ::mkdir(host.constData(), 0777) != 0) // the caller checks with FolderExists
+        qCWarning(lcSetup) << "cannot create the folder" << host << ":" << platform::lastSystemError();
 }
 
 void CopyFileWithProgress(const QString &source, const QString &dest, QObject *control)
@@ -176,8 +190,10 @@ void CopyFileWithProgress(const QString &source, const QString &dest, QObject *c
         } while (n == blockSize);
         carryLastWriteTime(source, target);
         in.close();
-        if (!out.close())
+        if (!out.close()) {
+            qCWarning(lcSetup) << "closing" << target << "failed:" << platform::lastSystemError();
             throw EWriteError(QStringLiteral("Stream write error"));
+        }
     } catch (...) {
         out.close();
         in.close();

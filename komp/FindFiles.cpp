@@ -2,6 +2,7 @@
 
 #include "drives.h"
 #include "files.h"
+#include "log.h"
 
 #include <QCollator>
 #include <QDate>
@@ -314,8 +315,15 @@ void TFindFiles::Search()
     struct stat st {};
     QString root = host.isEmpty() ? QString() : toDrivePath(host);
     if (root.isEmpty() || ::stat(hostBytes.constData(), &st) != 0 || !S_ISDIR(st.st_mode)
-        || access(hostBytes.constData(), X_OK) != 0)
+        || access(hostBytes.constData(), X_OK) != 0) {
+        QString why = platform::lastSystemError();
+        if (root.isEmpty())
+            why = QStringLiteral("no drive behind it");
+        else if (st.st_mode != 0 && !S_ISDIR(st.st_mode))
+            why = QStringLiteral("not a folder");
+        qCWarning(lcSetup) << "cannot search" << host << ":" << why;
         throw EFindFilesError(QStringLiteral("Can not access the directory \"%1\".").arg(m_directory));
+    }
     if (!root.endsWith('\\'))
         root += '\\';
     w.root = root;

@@ -3,6 +3,7 @@
 #include "AppCore.h"
 #include "drives.h"
 #include "dynlib.h"
+#include "log.h"
 
 #include <cstring>
 #include <langinfo.h>
@@ -141,13 +142,17 @@ void LoadUnrarLibrary(const QString &path)
     }
     const QString libPath = completeLibraryPath(path);
     void *lib = platform::loadLibrary(libPath);
-    if (!lib)
+    if (!lib) {
+        qCWarning(lcSetup) << "cannot load" << libPath << ":" << platform::lastLibraryError();
         fail(QStringLiteral("Can't load DLL: %1 !").arg(libPath));
+    }
     g_binding.library = lib;
     auto bind = [&](auto &slot, const char *name) {
         slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(platform::librarySymbol(lib, name));
-        if (!slot)
+        if (!slot) {
+            qCWarning(lcSetup) << "no entry point" << name << "in" << libPath;
             fail(QStringLiteral("Error loading %1: \r\"%2\" function not found !").arg(libPath, QLatin1String(name)));
+        }
     };
     bind(g_binding.RAROpenArchive, "RAROpenArchive");
     bind(g_binding.RARCloseArchive, "RARCloseArchive");

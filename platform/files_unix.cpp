@@ -1,5 +1,6 @@
 #include "files.h"
 #include "drives.h"
+#include "log.h"
 
 #include <QFileInfo>
 #include <sys/stat.h>
@@ -42,7 +43,10 @@ bool setFileAttributes(const QString &path, int attrs)
         mode |= S_IWUSR;
     if (mode == (st.st_mode & 07777))
         return true;
-    return ::chmod(host.constData(), mode) == 0;
+    if (::chmod(host.constData(), mode) == 0)
+        return true;
+    qCWarning(lcSetup) << "cannot change the mode of" << host << ":" << lastSystemError();
+    return false;
 }
 
 std::int64_t diskFreeBytes(const QString &path)
@@ -94,7 +98,10 @@ bool setLastWriteTime(const QString &path, const QDateTime &t)
     const qint64 ms = t.toMSecsSinceEpoch();
     ts[1].tv_sec = time_t(ms / 1000);
     ts[1].tv_nsec = long(ms % 1000) * 1000000;
-    return ::utimensat(AT_FDCWD, host.constData(), ts, 0) == 0;
+    if (::utimensat(AT_FDCWD, host.constData(), ts, 0) == 0)
+        return true;
+    qCWarning(lcSetup) << "cannot set the time of" << host << ":" << lastSystemError();
+    return false;
 }
 
 } // namespace platform

@@ -11,11 +11,14 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/stat.h>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -284,6 +287,19 @@ private slots:
         QCOMPARE(contents("src.bin"), src);
         QCOMPARE(contents("ro.bin"), old);
         QVERIFY(!QFile::exists(host("dst.bin")));
+    }
+
+    // The user sees the fixed message; the log keeps the system's reason.
+    void refusalLogsTheSystemsReason()
+    {
+        makeFile("src.bin", 10);
+        const QString missing = QRegularExpression::escape(QString::fromLocal8Bit(std::strerror(ENOENT)));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot open \"T:.*none.bin\" for reading: \"" + missing));
+        QCOMPARE(copy("T:\\none.bin", "T:\\dst.bin", nullptr), "EFOpenError: Cannot open file T:\\none.bin");
+        const QString notDir = QRegularExpression::escape(QString::fromLocal8Bit(std::strerror(ENOTDIR)));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot create \"T:.*nodir.*x.bin\" : \"" + notDir));
+        QCOMPARE(copy("T:\\src.bin", "T:\\src.bin\\nodir\\x.bin", nullptr),
+                 "EFCreateError: Cannot create file T:\\src.bin\\nodir\\x.bin");
     }
 
     // A write that stores fewer bytes than asked fails the copy: the file

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -106,6 +107,15 @@ private slots:
         UnloadUnrarLibrary();
         QVERIFY(!b.library && !b.RAROpenArchive && !b.RARCloseArchive);
         QCOMPARE(messageOf([] { EnsureUnrarLibrary(); }), QStringLiteral("Can't load DLL: UNRAR.DLL !"));
+    }
+
+    // The user sees the fixed message; the log keeps the loader's reason.
+    void loadFailureLogsTheLoadersReason()
+    {
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression("cannot load \"T:.*none\\.so\" : \".*none\\.so: cannot open shared object file"));
+        QCOMPARE(messageOf([] { LoadUnrarLibrary(QStringLiteral("T:\\none.so")); }),
+                 QStringLiteral("Can't load DLL: T:\\none.so !"));
     }
 
     void openResults_data()
