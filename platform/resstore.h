@@ -62,7 +62,7 @@ constexpr std::uint32_t kStoreVersion = 2;
 constexpr int kStoreTrailerSize = 32;
 constexpr char kStoreMagic[8] = {'T', 'V', 'O', 'S', 'T', 'O', 'R', 'E'};
 // The reader refuses a larger index; the writer refuses to write one.
-constexpr std::uint64_t kMaxStoreIndexSize = 16 * 1024 * 1024;
+constexpr std::uint64_t kMaxStoreIndexSize = 32 * 1024 * 1024;
 constexpr int kDefaultCompressionLevel = 19;
 
 enum class StoreMethod : std::uint8_t { Stored = 0, Zstd = 1 };

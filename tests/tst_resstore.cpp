@@ -169,6 +169,34 @@ private slots:
         QCOMPARE(readFile(path("out")), QByteArray("z"));
     }
 
+    // The writer refuses the resource that would take the index past the
+    // reader's limit, and the reader accepts the largest index it allows.
+    void indexAtItsLimit()
+    {
+        writeFile(path("big"), QByteArray(64, 'P'));
+        const int out = ::open(QFile::encodeName(path("big")).constData(), O_WRONLY | O_APPEND);
+        platform::ResourceStoreWriter w(out);
+        std::size_t added = 0;
+        for (std::string name(0xFFFF, 'N');; ++added) {
+            name.replace(0, 8, QByteArray::number(qulonglong(added)).rightJustified(8, '0').toStdString());
+            if (!w.addBytes(10, name, "", 0))
+                break;
+        }
+        QVERIFY2(QString::fromStdString(w.errorString()).contains("Too many resources"), w.errorString().c_str());
+        // A last name that fills the index to the byte.
+        const std::uint64_t used = 4 + added * platform::storeIndexEntrySize(0xFFFF);
+        const std::string last(std::size_t(platform::kMaxStoreIndexSize - used - platform::storeIndexEntrySize(0)), 'L');
+        QVERIFY(w.addBytes(10, last, "", 0));
+        QVERIFY(!w.addBytes(10, "X", "", 0));
+        QVERIFY(w.finish());
+        ::close(out);
+
+        ResourceStore store;
+        QCOMPARE(store.open(QFile::encodeName(path("big")).toStdString()), ResourceStore::Valid);
+        QCOMPARE(store.resources().size(), added + 1);
+        QVERIFY(store.find(10, last));
+    }
+
     // Stores written before compression existed are read as they were.
     void readsVersionOne()
     {

@@ -215,11 +215,12 @@ void RarWriter::finish()
 
 void writeRarFromFolder(const QString &hostDir, const QString &archivePath)
 {
-    const QDir root(hostDir);
+    // Absolute, so that names relative to it come out right for a relative hostDir.
+    const QDir root(QDir::current().absoluteFilePath(hostDir));
     if (!root.exists())
         throw RarWriteError("no such folder: " + hostDir.toStdString());
     QStringList names;
-    QDirIterator it(hostDir, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+    QDirIterator it(root.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
