@@ -1,14 +1,15 @@
 #include "Payload.h"
 
 #include "drives.h"
-#include "filehandle.h"
 #include "log.h"
 #include "resstore.h"
+#include "tempfile.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <fcntl.h>
-#include <unistd.h>
+#include <cerrno>
+#include <cstring>
+#include <functional>
 
 namespace {
 
@@ -36,30 +37,41 @@ void openStore(platform::ResourceStore &store)
     }
 }
 
-// A target file, closed on every way out.
+std::function<void(const QString &)> g_libraryWrittenHook;
+
+// A file of the installer's own in the target folder: whatever entry had its
+// name is removed first (a link itself, never what it points at), and the
+// file is made new, exclusively. On every way out before finish() hands it
+// on, the file is removed again.
 class TargetFile {
 public:
     explicit TargetFile(const QString &fileName)
     {
         const QString host = platform::toHostPath(fileName);
-        if (!host.isEmpty())
-            m_fd.reset(::open(host.toUtf8().constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-        if (m_fd.get() < 0) {
-            qCWarning(lcSetup) << "cannot create" << host << ":" << platform::lastSystemError();
+        const int err = host.isEmpty() ? ENOENT : m_file.create(host.toUtf8().toStdString());
+        if (err) {
+            qCWarning(lcSetup) << "cannot create" << host << ":" << std::strerror(err);
             throw EFCreateError(QStringLiteral("Cannot create file %1").arg(fileName));
         }
     }
-    int fd() const { return m_fd.get(); }
-    void close()
+    int fd() const { return m_file.fd(); }
+    // Hands the written file to the caller (written), or keeps it in place
+    // when the caller does not take it. keepOpen leaves the descriptor open.
+    void finish(platform::TempFile *written, bool keepOpen)
     {
-        if (!m_fd.close()) {
-            qCWarning(lcSetup) << "closing a written resource failed:" << platform::lastSystemError();
+        const int err = (!keepOpen || !written) ? m_file.close() : 0;
+        if (err) {
+            qCWarning(lcSetup) << "closing a written resource failed:" << std::strerror(err);
             throw EWriteError(QStringLiteral("Stream write error"));
         }
+        if (written)
+            *written = std::move(m_file);
+        else
+            m_file.keep();
     }
 
 private:
-    platform::FileHandle m_fd;
+    platform::TempFile m_file;
 };
 
 void writeResource(platform::ResourceStore &store, const platform::StoredResource &res, TargetFile &file)
@@ -94,7 +106,7 @@ bool HasEmbeddedLibrary()
     return findResource(store, kLibraryName) != nullptr;
 }
 
-void WriteEmbeddedLibrary(const QString &fileName)
+void WriteEmbeddedLibrary(const QString &fileName, platform::TempFile *written)
 {
     platform::ResourceStore store;
     openStore(store);
@@ -103,10 +115,12 @@ void WriteEmbeddedLibrary(const QString &fileName)
         throw EResNotFound(QStringLiteral("Resource %1 not found").arg(QLatin1String(kLibraryName)));
     TargetFile file(fileName);
     writeResource(store, *res, file);
-    file.close();
+    file.finish(written, true); // the library is loaded from the open file
+    if (g_libraryWrittenHook)
+        g_libraryWrittenHook(fileName);
 }
 
-void WriteEmbeddedArchive(const QString &fileName)
+void WriteEmbeddedArchive(const QString &fileName, platform::TempFile *written)
 {
     TargetFile file(fileName);
     platform::ResourceStore store;
@@ -119,7 +133,12 @@ void WriteEmbeddedArchive(const QString &fileName)
             break;
         writeResource(store, *res, file);
     }
-    file.close();
+    file.finish(written, false);
+}
+
+void SetLibraryWrittenHookForTesting(std::function<void(const QString &)> hook)
+{
+    g_libraryWrittenHook = std::move(hook);
 }
 
 void SetPayloadSourceForTesting(const QString &hostPath) { g_sourceOverride = hostPath; }

@@ -3,6 +3,11 @@
 // are appended to its executable file as named raw-data resources.
 #include "Exceptions.h"
 #include <QString>
+#include <functional>
+
+namespace platform {
+class TempFile;
+}
 
 // A resource that the installer file does not carry.
 TVO_EXCEPTION(EResNotFound);
@@ -13,11 +18,20 @@ TVO_EXCEPTION(EResourceDamaged);
 // True when the installer carries the "UNRAR_DLL" resource. A damaged
 // installer file raises EResourceDamaged rather than answering false.
 bool HasEmbeddedLibrary();
-// Writes "UNRAR_DLL" to the drive-form file, creating or replacing it.
-void WriteEmbeddedLibrary(const QString &fileName);
-// Creates the drive-form file and appends "TVODEMO_0", "TVODEMO_1", ... in
-// number order up to the first missing number.
-void WriteEmbeddedArchive(const QString &fileName);
+// Both writers make the drive-form file new as a file of the installer's own
+// (platform/tempfile.h): whatever entry had the name is removed first (a link
+// itself, never what it points at), the file is created exclusively with mode
+// 0600, and a failure removes it again. When written is given it receives the
+// file, which it removes in turn unless kept; otherwise the file stays.
+//
+// Writes "UNRAR_DLL"; written keeps the file open, for loading it.
+void WriteEmbeddedLibrary(const QString &fileName, platform::TempFile *written = nullptr);
+// Appends "TVODEMO_0", "TVODEMO_1", ... in number order up to the first
+// missing number; the file is closed.
+void WriteEmbeddedArchive(const QString &fileName, platform::TempFile *written = nullptr);
+// Called with the file name once the library is written, before the caller
+// gets it back: a test puts another file in its place here.
+void SetLibraryWrittenHookForTesting(std::function<void(const QString &fileName)> hook);
 
 // Reads the payload from this host file instead of the running program's
 // own file; an empty path goes back to the program's file.

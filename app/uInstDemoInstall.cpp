@@ -15,20 +15,24 @@
 #include "Utils.h"
 #include "okienko.h"
 #include "drives.h"
+#include "tempfile.h"
 
-#include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 namespace {
 
-// Deletes a drive-form file; failures are of no interest here.
-void deleteQuietly(const QString &path)
+// Removes one of the installation's own files, only while its name still
+// refers to the file written (another file put there stays), and logs it.
+void removeTemporary(platform::TempFile &file, const QString &path)
 {
-    const QString host = platform::toHostPath(path);
-    if (host.isEmpty() || !QFileInfo::exists(host))
+    if (!file.isCreated())
         return;
-    if (QFile::remove(host))
+    const bool ours = file.nameIsOurs();
+    if (file.remove())
         InstallLog::write(QStringLiteral("Removed the temporary file ") + path);
+    else if (!ours)
+        InstallLog::write(QStringLiteral("Left ") + path + QStringLiteral(" alone: it is not the file the installer wrote"));
     else
         InstallLog::write(QStringLiteral("Could not remove the temporary file ") + path);
 }
@@ -78,26 +82,25 @@ void TForm1::installFromPayload()
 {
     const QString target = ui->edKatalog->text();
     const QString library = target + QStringLiteral("TVOUNRAR.DLL");
-    WriteEmbeddedLibrary(library);
+    const QString archive = target + QStringLiteral("TVO-DEMO.RAR");
+    // The two files of our own in the target folder: once created, each is
+    // removed on every way out, and only while its name still refers to it.
+    platform::TempFile libraryFile, archiveFile;
+    const auto cleanUp = qScopeGuard([&] {
+        UnloadUnrarLibrary();
+        removeTemporary(archiveFile, archive);
+        removeTemporary(libraryFile, library);
+    });
+    WriteEmbeddedLibrary(library, &libraryFile);
     logWritten(QStringLiteral("the unrar library"), library);
-    LoadUnrarLibrary(library);
-    struct CleanUp {
-        TUnRAR *unrar;
-        QString library;
-        ~CleanUp()
-        {
-            UnloadUnrarLibrary();
-            deleteQuietly(unrar->ArchiveFile());
-            deleteQuietly(library);
-        }
-    } cleanUp{UnRAR, library};
+    LoadUnrarLibrary(library, libraryFile); // the file written, not whatever has its name now
 
     ui->lblKopiowanie->setText(QStringLiteral("Odczyt archiwum..."));
     ui->lblKopiowanie->adjustSize(); // the label is as wide as its text
     gaugePlik->hide();
     repaint();
-    UnRAR->setArchiveFile(target + QStringLiteral("TVO-DEMO.RAR"));
-    WriteEmbeddedArchive(UnRAR->ArchiveFile());
+    UnRAR->setArchiveFile(archive);
+    WriteEmbeddedArchive(UnRAR->ArchiveFile(), &archiveFile);
     logWritten(QStringLiteral("the archive"), UnRAR->ArchiveFile());
     UnRAR->ListFiles();
     gaugeInstalka->setMaxValue(qint32(UnRAR->Files().size()));

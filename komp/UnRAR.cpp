@@ -133,7 +133,10 @@ QString headerFileName(const RARHeaderData &header)
 
 using namespace UnRAR;
 
-void LoadUnrarLibrary(const QString &path)
+namespace {
+
+// Unloads, loads with the loader given, binds the four entry points.
+template <typename Loader> void loadAndBind(const QString &path, Loader load)
 {
     UnloadUnrarLibrary();
     if (!g_cleanupRegistered) {
@@ -141,7 +144,7 @@ void LoadUnrarLibrary(const QString &path)
         App::addCleanup(UnloadUnrarLibrary);
     }
     const QString libPath = completeLibraryPath(path);
-    void *lib = platform::loadLibrary(libPath);
+    void *lib = load(libPath);
     if (!lib) {
         qCWarning(lcSetup) << "cannot load" << libPath << ":" << platform::lastLibraryError();
         fail(QStringLiteral("Can't load DLL: %1 !").arg(libPath));
@@ -158,6 +161,18 @@ void LoadUnrarLibrary(const QString &path)
     bind(g_binding.RARCloseArchive, "RARCloseArchive");
     bind(g_binding.RARReadHeader, "RARReadHeader");
     bind(g_binding.RARProcessFile, "RARProcessFile");
+}
+
+} // namespace
+
+void LoadUnrarLibrary(const QString &path)
+{
+    loadAndBind(path, [](const QString &libPath) { return platform::loadLibrary(libPath); });
+}
+
+void LoadUnrarLibrary(const QString &path, const platform::TempFile &written)
+{
+    loadAndBind(path, [&](const QString &libPath) { return platform::loadWrittenLibrary(libPath, written); });
 }
 
 void UnloadUnrarLibrary()

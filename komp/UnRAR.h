@@ -12,6 +12,10 @@
 #include <QString>
 #include <functional>
 
+namespace platform {
+class TempFile;
+}
+
 // The library's records, 1-byte packed as it defines them.
 #pragma pack(push, 1)
 struct RAROpenArchiveData {
@@ -78,6 +82,10 @@ QString headerFileName(const RARHeaderData &header);
 // Unloads any library, then loads the one at path and binds the four entry
 // points; the library is unloaded again when the program ends.
 void LoadUnrarLibrary(const QString &path);
+// The same for a library file the program wrote and still holds open: only
+// that file is loaded, and a path that no longer names it is refused with the
+// load error (see platform::loadWrittenLibrary).
+void LoadUnrarLibrary(const QString &path, const platform::TempFile &written);
 // Frees the library and empties every slot; harmless when nothing is loaded.
 void UnloadUnrarLibrary();
 // Loads the library from the system search when none is loaded.

@@ -21,8 +21,10 @@ QString desktopExecLine(const QStringList &argv);
 // The whole file text of the entry.
 QString desktopEntryText(const DesktopEntry &entry);
 
-// Writes the entry to a host file (mode 0755) and marks it trusted where
-// `gio` exists. Returns false, with a reason, when the file cannot be written.
+// Writes the entry to a host file (mode 0755) through a new file renamed over
+// the name (platform::replaceFile: a link there is replaced, not followed), and
+// marks it trusted where `gio` exists. Returns false, with a reason, when the
+// file cannot be written.
 bool writeDesktopEntry(const QString &hostFile, const DesktopEntry &entry, QString *error = nullptr);
 
 // Starts a program detached from the installer (no zombie is left behind)

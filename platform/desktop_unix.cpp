@@ -1,11 +1,12 @@
 #include "desktop.h"
+#include "tempfile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTextStream>
+#include <cstring>
 
 namespace platform {
 
@@ -90,14 +91,15 @@ QString desktopEntryText(const DesktopEntry &e)
 
 bool writeDesktopEntry(const QString &hostFile, const DesktopEntry &entry, QString *error)
 {
-    QSaveFile f(hostFile);
-    if (!f.open(QIODevice::WriteOnly) || f.write(desktopEntryText(entry).toUtf8()) < 0 || !f.commit()) {
+    // Through a new file renamed over the name: a link at the entry's name
+    // is replaced, never written through.
+    const QByteArray text = desktopEntryText(entry).toUtf8();
+    const int err = replaceFile(hostFile.toUtf8().toStdString(), text.constData(), std::size_t(text.size()), 0755);
+    if (err) {
         if (error)
-            *error = f.errorString();
+            *error = QString::fromLocal8Bit(std::strerror(err));
         return false;
     }
-    QFile::setPermissions(hostFile, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
-                                        | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
     const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));
     if (!gio.isEmpty()) {
         QProcess p;

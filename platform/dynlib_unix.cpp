@@ -1,12 +1,32 @@
 #include "dynlib.h"
 #include "drives.h"
+#include "tempfile.h"
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 
 namespace platform {
 namespace {
 QString g_lastError;
+QString g_descriptorFolder = QStringLiteral("/proc/self/fd");
+
+void *openLibrary(const QByteArray &hostPath)
+{
+    void *h = ::dlopen(hostPath.constData(), RTLD_NOW | RTLD_LOCAL);
+    if (!h) {
+        const char *e = ::dlerror();
+        g_lastError = e ? QString::fromUtf8(e) : QString();
+    }
+    return h;
 }
+
+// True when the path, links followed as the loader follows them, is the file.
+bool pathIsFile(const QByteArray &hostPath, const FileId &id)
+{
+    struct stat st;
+    return ::stat(hostPath.constData(), &st) == 0 && FileId{st.st_dev, st.st_ino, true} == id;
+}
+} // namespace
 
 void *loadLibrary(const QString &path)
 {
@@ -17,12 +37,40 @@ void *loadLibrary(const QString &path)
         g_lastError = QStringLiteral("no drive behind %1").arg(path);
         return nullptr;
     }
-    void *h = ::dlopen(host.toUtf8().constData(), RTLD_NOW | RTLD_LOCAL);
-    if (!h) {
-        const char *e = ::dlerror();
-        g_lastError = e ? QString::fromUtf8(e) : QString();
+    return openLibrary(host.toUtf8());
+}
+
+void *loadWrittenLibrary(const QString &path, const TempFile &file)
+{
+    const QByteArray host = toHostPath(path).toUtf8();
+    if (file.fd() < 0 || host.isEmpty() || host.toStdString() != file.path()) {
+        g_lastError = QStringLiteral("%1 is not the file that was written").arg(path);
+        return nullptr;
+    }
+    const auto replaced = [&] {
+        g_lastError = QStringLiteral("%1 was replaced after it was written").arg(path);
+        return nullptr;
+    };
+    if (!file.nameIsOurs())
+        return replaced();
+    const QByteArray viaDescriptor = (g_descriptorFolder + '/' + QString::number(file.fd())).toUtf8();
+    if (pathIsFile(viaDescriptor, file.id()))
+        return openLibrary(viaDescriptor);
+    // No descriptor folder (/proc not mounted): load by name and make sure
+    // the name referred to the written file before and after.
+    if (!pathIsFile(host, file.id()))
+        return replaced();
+    void *h = openLibrary(host);
+    if (h && !(file.nameIsOurs() && pathIsFile(host, file.id()))) {
+        ::dlclose(h);
+        return replaced();
     }
     return h;
+}
+
+void setDescriptorFolderForTesting(const QString &folder)
+{
+    g_descriptorFolder = folder.isEmpty() ? QStringLiteral("/proc/self/fd") : folder;
 }
 
 void *librarySymbol(void *lib, const char *name) { return lib ? ::dlsym(lib, name) : nullptr; }

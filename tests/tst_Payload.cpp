@@ -2,6 +2,8 @@
 #include "Payload.h"
 #include "drives.h"
 #include "resstore.h"
+#include "smalldisk.h"
+#include "tempfile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -240,6 +242,7 @@ private slots:
         check([] { WriteEmbeddedArchive(QStringLiteral("T:\\TVO-DEMO.RAR")); });
     }
 
+    // Every failure leaves the file layer's message and no file behind.
     void fileLayerErrors_data()
     {
         QTest::addColumn<QString>("target");
@@ -247,21 +250,87 @@ private slots:
         QTest::newRow("missing folder") << "T:\\no\\such\\TVO-DEMO.RAR" << "Cannot create file T:\\no\\such\\TVO-DEMO.RAR";
         QTest::newRow("a folder of that name") << "T:\\dir.rar" << "Cannot create file T:\\dir.rar";
         QTest::newRow("unmapped drive") << "Q:\\x.rar" << "Cannot create file Q:\\x.rar";
-        QTest::newRow("full disk") << "F:\\full" << "Stream write error";
+        QTest::newRow("full disk") << "F:\\TVO-DEMO.RAR" << "Stream write error";
+        QTest::newRow("damaged piece") << "T:\\TVO-DEMO.RAR" << "damaged";
     }
     void fileLayerErrors()
     {
         QFETCH(QString, target);
         QFETCH(QString, message);
-        makeInstaller({{QStringLiteral("UNRAR_DLL"), "lib"}, {QStringLiteral("TVODEMO_0"), pieceBytes(0, 70000)}});
-        platform::setDriveRoot('F', QStringLiteral("/dev"));
+        const QString installer = makeInstaller(
+            {{QStringLiteral("UNRAR_DLL"), "lib"}, {QStringLiteral("TVODEMO_0"), pieceBytes(0, 70000)}});
+        if (message == "damaged")
+            patchByte(installer, 40000); // inside the piece
+        SmallDisk disk(host(QStringLiteral("small")), 64 * 1024);
+        QVERIFY2(disk.mounted(), qPrintable(disk.error()));
+        const qint64 freeBefore = disk.freeBlocks();
+        platform::setDriveRoot('F', host(QStringLiteral("small")));
         QDir(tmp.path()).mkpath(QStringLiteral("dir.rar"));
         try {
             WriteEmbeddedArchive(target);
             QFAIL("no exception");
         } catch (const EStreamError &e) {
             QCOMPARE(e.message(), message);
+        } catch (const EResourceDamaged &e) {
+            QVERIFY2(e.message().contains(message), qPrintable(e.message()));
         }
+        const QString written = platform::toHostPath(target);
+        QVERIFY(written.isEmpty() || !QFileInfo(written).isFile());
+        QCOMPARE(disk.freeBlocks(), freeBefore); // the full disk is given back
+    }
+
+    // A library resource that fails its check, or a disk too small for it:
+    // no file of that name stays.
+    void failedLibraryLeavesNoFile_data()
+    {
+        QTest::addColumn<bool>("damaged");
+        QTest::newRow("damaged resource") << true;
+        QTest::newRow("full disk") << false;
+    }
+    void failedLibraryLeavesNoFile()
+    {
+        QFETCH(bool, damaged);
+        const QString installer = makeInstaller({{QStringLiteral("UNRAR_DLL"), pieceBytes(3, 100000)}});
+        if (damaged)
+            patchByte(installer, 50000);
+        SmallDisk disk(host(QStringLiteral("small")), damaged ? 1024 * 1024 : 64 * 1024);
+        QVERIFY2(disk.mounted(), qPrintable(disk.error()));
+        platform::setDriveRoot('F', host(QStringLiteral("small")));
+        const qint64 freeBefore = disk.freeBlocks();
+        QVERIFY_THROWS_EXCEPTION(Exception, WriteEmbeddedLibrary(QStringLiteral("F:\\TVOUNRAR.DLL")));
+        QVERIFY(!QFileInfo::exists(host(QStringLiteral("small/TVOUNRAR.DLL"))));
+        QCOMPARE(disk.freeBlocks(), freeBefore);
+    }
+
+    // The writers make their files new: a link at the name is removed, not
+    // written through, and the file is private to the user while it exists.
+    void linkAtTheNameIsReplaced()
+    {
+        makeInstaller({{QStringLiteral("UNRAR_DLL"), "lib"}, {QStringLiteral("TVODEMO_0"), "abc"}});
+        const QString victim = host(QStringLiteral("victim.txt"));
+        for (const QString &name : {QStringLiteral("TVOUNRAR.DLL"), QStringLiteral("TVO-DEMO.RAR")}) {
+            QFile::remove(host(name));
+            QFile v(victim);
+            QVERIFY(v.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            v.write("victim");
+            v.close();
+            QVERIFY(QFile::link(victim, host(name)));
+        }
+        platform::TempFile lib, rar;
+        WriteEmbeddedLibrary(QStringLiteral("T:\\TVOUNRAR.DLL"), &lib);
+        WriteEmbeddedArchive(QStringLiteral("T:\\TVO-DEMO.RAR"), &rar);
+        QCOMPARE(readAll(victim), QByteArray("victim"));
+        QVERIFY(!QFileInfo(host(QStringLiteral("TVOUNRAR.DLL"))).isSymLink());
+        QCOMPARE(readAll(host(QStringLiteral("TVOUNRAR.DLL"))), QByteArray("lib"));
+        QCOMPARE(readAll(host(QStringLiteral("TVO-DEMO.RAR"))), QByteArray("abc"));
+        QCOMPARE(QFileInfo(host(QStringLiteral("TVO-DEMO.RAR"))).permissions(),
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+        QVERIFY(lib.fd() >= 0); // the library stays open for loading
+        QCOMPARE(rar.fd(), -1);
+        lib.remove();
+        rar.remove();
+        QVERIFY(!QFileInfo::exists(host(QStringLiteral("TVOUNRAR.DLL"))));
+        QVERIFY(!QFileInfo::exists(host(QStringLiteral("TVO-DEMO.RAR"))));
     }
 };
 

@@ -49,6 +49,48 @@ private slots:
         QVERIFY(p.readAllStandardOutput().trimmed().isEmpty());
     }
 
+    // Whatever has the entry's name is replaced by the new entry: a link
+    // there is not written through, and no temporary file stays.
+    void entryReplacesWhatHasItsName_data()
+    {
+        QTest::addColumn<QString>("existing");
+        for (const char *kind : {"link to a file", "link to a missing file", "older entry"})
+            QTest::newRow(kind) << kind;
+    }
+    void entryReplacesWhatHasItsName()
+    {
+        QFETCH(QString, existing);
+        const QString folder = tmp.path() + "/desk", victim = tmp.path() + "/victim.txt";
+        QDir(folder).removeRecursively();
+        QVERIFY(QDir().mkpath(folder));
+        QFile::remove(victim);
+        QFile v(victim);
+        QVERIFY(v.open(QIODevice::WriteOnly));
+        v.write("victim");
+        v.close();
+        const QString file = folder + "/Tavro 2010 DEMO.desktop";
+        if (existing == "link to a file")
+            QVERIFY(QFile::link(victim, file));
+        else if (existing == "link to a missing file")
+            QVERIFY(QFile::link(tmp.path() + "/none", file));
+        else
+            QVERIFY(QFile::copy(victim, file));
+        const DesktopEntry e{"Tavro 2010 DEMO", {"/opt/t/TVODEMO.EXE", "katCD=/media/cd"}, "/opt/t"};
+        QString err;
+        QVERIFY2(writeDesktopEntry(file, e, &err), qPrintable(err));
+        QVERIFY(!QFileInfo(file).isSymLink());
+        QFile written(file);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(written.readAll()), desktopEntryText(e));
+        QVERIFY(QFileInfo(file).isExecutable());
+        QVERIFY(!QFileInfo::exists(tmp.path() + "/none"));
+        QFile check(victim);
+        QVERIFY(check.open(QIODevice::ReadOnly));
+        QCOMPARE(check.readAll(), QByteArray("victim"));
+        QCOMPARE(QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+                 QStringList{"Tavro 2010 DEMO.desktop"});
+    }
+
     void unwritableFolderFails()
     {
         QString err;

@@ -6,7 +6,9 @@
 #include "RarWriter.h"
 #include "drives.h"
 #include "okienko.h"
+#include "dynlib.h"
 #include "resstore.h"
+#include "smalldisk.h"
 #include "uInstDemo.h"
 #include "ui_uInstDemo.h"
 
@@ -14,10 +16,14 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include <cstdio>
+#include <memory>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -64,8 +70,19 @@ QByteArray archiveOf(const QList<RarEntry> &entries)
     return buf.data();
 }
 
-// A plain program file with the library and the archive appended.
-void makeInstaller(const QString &path, const QByteArray &archive, bool withLibrary = true)
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// Neither the name nor a link of that name is there.
+bool noEntry(const QString &path) { return !QFileInfo::exists(path) && !QFileInfo(path).isSymLink(); }
+
+// A plain program file with the library (the system's, or the bytes given)
+// and the archive appended.
+void makeInstaller(const QString &path, const QByteArray &archive, bool withLibrary = true,
+                   const QByteArray &libraryBytes = {})
 {
     QFile::remove(path);
     QDir().mkpath(QFileInfo(path).path());
@@ -74,7 +91,9 @@ void makeInstaller(const QString &path, const QByteArray &archive, bool withLibr
     QVERIFY(fd >= 0);
     ::lseek(fd, 0, SEEK_END);
     platform::ResourceStoreWriter store(fd);
-    if (withLibrary) {
+    if (withLibrary && !libraryBytes.isEmpty()) {
+        QVERIFY(store.addBytes(10, "UNRAR_DLL", libraryBytes.constData(), std::size_t(libraryBytes.size())));
+    } else if (withLibrary) {
         const int lib = ::open(kLibrary, O_RDONLY);
         QVERIFY(lib >= 0);
         QVERIFY(store.addFromFile(10, "UNRAR_DLL", lib, 0, std::uint64_t(QFileInfo(kLibrary).size())));
@@ -88,6 +107,24 @@ void makeInstaller(const QString &path, const QByteArray &archive, bool withLibr
     }
     QVERIFY(store.finish());
     ::close(fd);
+}
+
+// Flips a byte inside a stored resource, so that it fails its check.
+void damageResource(const QString &installer, const QString &name)
+{
+    platform::ResourceStore store;
+    QCOMPARE(store.open(installer.toStdString()), platform::ResourceStore::Valid);
+    const platform::StoredResource *res = store.find(10, name.toStdString());
+    QVERIFY(res);
+    const qint64 at = qint64(res->offset + res->size / 2);
+    store.close();
+    QFile f(installer);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QVERIFY(f.seek(at));
+    char c = 0;
+    QVERIFY(f.getChar(&c));
+    QVERIFY(f.seek(at));
+    QVERIFY(f.putChar(char(c ^ 0x5A)));
 }
 
 class Wizard : public TForm1 {
@@ -242,6 +279,145 @@ private slots:
         QCOMPARE(w.currentPage(), 4);
         QVERIFY(!QFileInfo::exists(host("target/TVO-DEMO.RAR")));
         QVERIFY(!QFileInfo::exists(host("target/TVOUNRAR.DLL")));
+    }
+
+    // Links at the temporary files' names, put there by whoever can write the
+    // target folder: what they point at stays as it was, the installation
+    // succeeds, and the links are gone (removed, never followed).
+    void linksAtTemporaryNames()
+    {
+        makeInstaller(host("cd/setup"), archiveOf({{"a.txt", false, 0644, {}, "abc", {}, false}}));
+        writeFile(host("outside/victim.txt"), "victim");
+        writeFile(host("outside/victim.so"), "the user's library");
+        Answers a;
+        Wizard w;
+        prepare(w, "cd/setup");
+        QVERIFY(QFile::link(host("outside/victim.txt"), host("target/TVO-DEMO.RAR")));
+        QVERIFY(QFile::link(host("outside/victim.so"), host("target/TVOUNRAR.DLL")));
+        w.RunInstallation();
+        QCOMPARE(a.asked, QStringList());
+        QVERIFY(!App::terminated());
+        QCOMPARE(readAll(host("target/a.txt")), QByteArray("abc"));
+        QCOMPARE(readAll(host("outside/victim.txt")), QByteArray("victim"));
+        QCOMPARE(readAll(host("outside/victim.so")), QByteArray("the user's library"));
+        QVERIFY(noEntry(host("target/TVO-DEMO.RAR")));
+        QVERIFY(noEntry(host("target/TVOUNRAR.DLL")));
+    }
+
+    // Another valid library swapped in between the writing of the library
+    // and its loading never runs: the run ends with the load error, and the
+    // file put there is not the installer's to remove.
+    void swappedLibraryNeverRuns_data()
+    {
+        QTest::addColumn<bool>("viaDescriptor");
+        QTest::newRow("through /proc") << true;
+        QTest::newRow("no /proc") << false;
+    }
+    void swappedLibraryNeverRuns()
+    {
+        QFETCH(bool, viaDescriptor);
+        makeInstaller(host("cd/setup"), archiveOf({{"a.txt", false, 0644, {}, "abc", {}, false}}));
+        const QString marker = host("outside/marker");
+        QFile::remove(marker);
+        QDir().mkpath(host("outside"));
+        qputenv("TVO_TEST_MARKER", marker.toUtf8());
+        platform::setDescriptorFolderForTesting(viaDescriptor ? QString() : host("no-proc"));
+        SetLibraryWrittenHookForTesting([&](const QString &fileName) {
+            QVERIFY(QFile::copy(TVO_EVIL_LIBRARY, host("target/planted.so")));
+            QVERIFY(std::rename(host("target/planted.so").toUtf8().constData(), platform::toHostPath(fileName).toUtf8().constData()) == 0);
+        });
+        const auto unhook = qScopeGuard([] {
+            SetLibraryWrittenHookForTesting({});
+            platform::setDescriptorFolderForTesting({});
+        });
+        Answers a;
+        Wizard w;
+        prepare(w, "cd/setup");
+        w.RunInstallation();
+        QCOMPARE(a.asked, QStringList({"system:|Can't load DLL: D:\\target\\TVOUNRAR.DLL !"}));
+        QVERIFY(App::terminated());
+        QVERIFY(!QFileInfo::exists(marker));
+        QCOMPARE(readAll(host("target/TVOUNRAR.DLL")), readAll(TVO_EVIL_LIBRARY));
+        QVERIFY(noEntry(host("target/TVO-DEMO.RAR")));
+        QVERIFY(noEntry(host("target/a.txt")));
+    }
+
+    // The archive's name taken by another file during the extraction: the
+    // clean-up leaves that file alone.
+    void cleanUpLeavesAReplacedName()
+    {
+        QList<RarEntry> entries;
+        for (int i = 0; i < 5; ++i)
+            entries.append({QString("f%1.txt").arg(i), false, 0644, {}, QByteArray(100, 'x'), {}, false});
+        makeInstaller(host("cd/setup"), archiveOf(entries));
+        Answers a;
+        Wizard w;
+        prepare(w, "cd/setup");
+        auto swapper = new QTimer(&w);
+        QObject::connect(swapper, &QTimer::timeout, [&] {
+            swapper->stop();
+            writeFile(host("target/theirs"), "someone else's");
+            QVERIFY(std::rename(host("target/theirs").toUtf8().constData(), host("target/TVO-DEMO.RAR").toUtf8().constData()) == 0);
+        });
+        swapper->start(0);
+        w.RunInstallation();
+        QCOMPARE(a.asked, QStringList());
+        QVERIFY(!swapper->isActive());
+        QVERIFY(QFileInfo::exists(host("target/f4.txt")));
+        QCOMPARE(readAll(host("target/TVO-DEMO.RAR")), QByteArray("someone else's"));
+        QVERIFY(noEntry(host("target/TVOUNRAR.DLL")));
+    }
+
+    // Once created, each temporary file is removed on every way out, before
+    // and after the library is loaded; a full disk is given back.
+    void failuresLeaveNoTemporaryFile_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<qint64>("diskSize"); // a tmpfs as the target's drive; 0: none
+        QTest::addColumn<QString>("message");
+        QTest::newRow("library resource fails its check") << "UNRAR_DLL" << qint64(0) << "damaged";
+        QTest::newRow("library that does not load") << "not a library" << qint64(0)
+                                                    << "Can't load DLL: D:\\target\\TVOUNRAR.DLL !";
+        QTest::newRow("archive piece fails its check") << "TVODEMO_1" << qint64(0) << "damaged";
+        QTest::newRow("disk full during the library") << "" << qint64(128 * 1024) << "Stream write error";
+        QTest::newRow("disk full during the archive")
+            << "" << QFileInfo(kLibrary).size() + 64 * 1024 << "Stream write error";
+    }
+    void failuresLeaveNoTemporaryFile()
+    {
+        QFETCH(QString, fault);
+        QFETCH(qint64, diskSize);
+        QFETCH(QString, message);
+        QByteArray big(300000, Qt::Uninitialized); // does not compress: the archive is this big
+        for (char &c : big)
+            c = char(QRandomGenerator::global()->generate());
+        makeInstaller(host("cd/setup"), archiveOf({{"big.bin", false, 0644, {}, big, {}, false}}), true,
+                      fault == "not a library" ? QByteArray("not a library") : QByteArray());
+        if (fault.startsWith("UNRAR") || fault.startsWith("TVODEMO"))
+            damageResource(host("cd/setup"), fault);
+        std::unique_ptr<SmallDisk> disk;
+        Answers a;
+        Wizard w;
+        prepare(w, "cd/setup");
+        QString target = host("target");
+        if (diskSize) {
+            disk = std::make_unique<SmallDisk>(host("small"), diskSize);
+            QVERIFY2(disk->mounted(), qPrintable(disk->error()));
+            platform::setDriveRoot('E', host("small"));
+            target = host("small/target");
+            QVERIFY(QDir().mkpath(target));
+            w.ui->edKatalog->setText("E:\\target\\");
+        }
+        const qint64 freeBefore = disk ? disk->freeBlocks() : 0;
+        w.RunInstallation();
+        QCOMPARE(a.asked.size(), 1);
+        QVERIFY2(a.asked.first().startsWith("system:|") && a.asked.first().contains(message),
+                 qPrintable(a.asked.first()));
+        QVERIFY(App::terminated());
+        QCOMPARE(QDir(target).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden | QDir::System),
+                 QStringList());
+        if (disk)
+            QCOMPARE(disk->freeBlocks(), freeBefore);
     }
 
     void copiesFolderBesideInstaller()
