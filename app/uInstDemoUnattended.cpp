@@ -7,6 +7,9 @@
 #include "InstallLog.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QWindow>
 
 App::ExitCode TForm1::InstallUnattended()
 {
@@ -15,10 +18,19 @@ App::ExitCode TForm1::InstallUnattended()
         InstallLog::write(QStringLiteral("The target folder was refused"));
         return App::ExitFailed;
     }
-    if (o.showsWindow())
+    ShowPage(3); // posts the message whose handler is the run
+    if (o.showsWindow()) {
+        // Page 3 is on the screen before the work starts.
+        QCoreApplication::removePostedEvents(this, WM_INSTALL);
         show();
-    ShowPage(3);
-    // The run is the handler of the message page 3 has just posted.
+        QElapsedTimer waited;
+        waited.start();
+        QTimer wakeUp; // the wait below never outlasts its limit
+        wakeUp.start(50);
+        while (!(windowHandle() && windowHandle()->isExposed()) && waited.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        QCoreApplication::postEvent(this, new QEvent(QEvent::Type(WM_INSTALL)));
+    }
     QCoreApplication::sendPostedEvents(this, WM_INSTALL);
     const App::ExitCode result = runResult();
     if (result == App::ExitInstalled && o.launch)
