@@ -12,43 +12,7 @@
 
 namespace {
 
-constexpr int ButtonHeight = 20;
-constexpr int ButtonGap = 3;
 constexpr int PictureMargin = 2;
-const QColor Yellow(0xFF, 0xFF, 0x00);
-const QColor Silver(0xC0, 0xC0, 0xC0);
-
-const char *const TagNames[] = {"RED", "YELLOW", "WHITE", "NORMAL"};
-
-// The name of the tag that starts at text[pos], or nullptr.
-const char *tagAt(const QString &text, qsizetype pos)
-{
-    if (text.at(pos) != u'#')
-        return nullptr;
-    for (const char *name : TagNames) {
-        const QLatin1StringView n(name);
-        if (QStringView(text).mid(pos + 1).startsWith(n) && text.size() > pos + 1 + n.size()
-            && text.at(pos + 1 + n.size()) == u'#')
-            return name;
-    }
-    return nullptr;
-}
-
-// Draws s with its cell top at (x, y), clipped to r; fills r with bg first
-// when bg is given.
-void drawClipped(QPainter &p, const QRect &r, int x, int y, const QString &s, const QColor &color,
-                 const QColor *bg)
-{
-    if (r.width() <= 0)
-        return;
-    p.save();
-    p.setClipRect(r);
-    if (bg)
-        p.fillRect(r, *bg);
-    p.setPen(color);
-    p.drawText(x, y + p.fontMetrics().ascent(), s);
-    p.restore();
-}
 
 // Runs a copy of the handler, so that a handler may replace itself (a page
 // switch sets the next page's handlers) without pulling the code from under
@@ -73,75 +37,6 @@ bool inLayout(const QLayout *layout, const QWidget *w)
 
 } // namespace
 
-HintBarLayout computeHintBarLayout(int barWidth, int barHeight, int btnWidth, bool helpButton,
-                                   bool acceptShown, bool cancelShown)
-{
-    HintBarLayout l;
-    l.margin = (barHeight - ButtonHeight) / 2; // C++ division truncates toward zero
-    const int top = l.margin;
-    l.textLeft = l.margin;
-    l.help = QRect(l.textLeft, top, btnWidth, helpButton ? ButtonHeight : 0);
-    if (helpButton)
-        l.textLeft += btnWidth + ButtonGap;
-    l.textRight = barWidth - l.margin;
-    l.cancel = QRect(cancelShown ? l.textRight - btnWidth : 0, top, btnWidth, cancelShown ? ButtonHeight : 0);
-    if (cancelShown)
-        l.textRight -= btnWidth + ButtonGap;
-    l.accept = QRect(acceptShown ? l.textRight - btnWidth : 0, top, btnWidth, acceptShown ? ButtonHeight : 0);
-    if (acceptShown)
-        l.textRight -= btnWidth + ButtonGap;
-    return l;
-}
-
-bool SplitAtTag(QString &text, QString &segment, QString &tag)
-{
-    // A tag at the very start is found as well: it splits off an empty segment.
-    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
-        if (const char *name = tagAt(text, i)) {
-            segment = text.left(i);
-            tag = QString::fromLatin1(name);
-            text = text.mid(i + tag.size() + 2);
-            return true;
-        }
-    }
-    segment = text;
-    tag.clear();
-    text.clear();
-    return false;
-}
-
-QString StripTags(const QString &text)
-{
-    QString rest = text, segment, tag, out;
-    bool found;
-    do {
-        found = SplitAtTag(rest, segment, tag);
-        out += segment;
-    } while (found);
-    return out;
-}
-
-HintBarFont SelectFont(bool centre, bool active, bool errorState, bool flashMode)
-{
-    static const QFont flashFont = Fonts::make(QStringLiteral("MS Sans Serif"), 12, true);
-    static const QFont centreFont = Fonts::make(QStringLiteral("MS Sans Serif"), 16, true);
-    static const QFont sideFont = Fonts::make(QStringLiteral("Arial"), 16, true);
-    HintBarFont f;
-    f.font = flashMode ? flashFont : centre ? centreFont : sideFont;
-    if (!active)
-        f.color = Silver;
-    else if (!centre || flashMode)
-        f.color = QColor(0xFF, 0xFF, 0xFF);
-    else
-        f.color = errorState ? QColor(0xFF, 0x00, 0x00) : QColor(0x00, 0xFF, 0x00);
-    return f;
-}
-
-int centredTextX(int left, int right, int w)
-{
-    return std::max(left, (left + right - w) / 2);
-}
-
 // A flat button: picture near its left edge, caption centred in the rest,
 // a thin frame only while the mouse is over it.
 class THintBar::Button : public QAbstractButton {
@@ -152,7 +47,7 @@ public:
         connect(this, &QAbstractButton::clicked, this, [this] { run(onClick, this); });
     }
     TNotifyEvent onClick;
-    QColor fontColor = Yellow;
+    QColor fontColor = HintBarYellow;
     QPixmap picture;
 
 protected:
@@ -163,10 +58,10 @@ protected:
         const bool down = isDown();
         if (isEnabled() && (down || underMouse())) {
             const QRect r = rect().adjusted(0, 0, -1, -1);
-            p.setPen(down ? QColor(0x40, 0x40, 0x40) : Silver);
+            p.setPen(down ? QColor(0x40, 0x40, 0x40) : HintBarSilver);
             p.drawLine(r.topLeft(), r.topRight());
             p.drawLine(r.topLeft(), r.bottomLeft());
-            p.setPen(down ? Silver : QColor(0x40, 0x40, 0x40));
+            p.setPen(down ? HintBarSilver : QColor(0x40, 0x40, 0x40));
             p.drawLine(r.bottomLeft(), r.bottomRight());
             p.drawLine(r.topRight(), r.bottomRight());
         }
@@ -179,7 +74,7 @@ protected:
             p.drawPixmap(PictureMargin + shift, (height() - picture.height()) / 2 + shift, pic);
         }
         const int textLeft = PictureMargin + picture.width();
-        p.setPen(isEnabled() ? fontColor : Silver);
+        p.setPen(isEnabled() ? fontColor : HintBarSilver);
         p.drawText(QRect(textLeft + shift, shift, width() - textLeft, height()),
                    Qt::AlignCenter | Qt::TextShowMnemonic, text());
     }
@@ -220,7 +115,7 @@ THintBar::Button *THintBar::makeButton(const QString &caption, const char *pictu
     b->setFocusPolicy(Qt::NoFocus);
     b->setFont(Fonts::make(QStringLiteral("MS Sans Serif"), 12, true));
     b->picture = QPixmap(QStringLiteral(":/") + QLatin1String(picture));
-    b->setGeometry(0, 0, m_btnWidth, ButtonHeight);
+    b->setGeometry(0, 0, m_btnWidth, HintBarButtonHeight);
     b->setText(caption);
     return b;
 }
@@ -388,61 +283,6 @@ void THintBar::timerTick()
         m_flashMode = true;
     }
     InvalidateText();
-}
-
-// --- painting --------------------------------------------------------------
-
-void THintBar::paintEvent(QPaintEvent *)
-{
-    QPainter p(this);
-    const QColor bg = barColor();
-    p.fillRect(0, 0, m_leftEdge, height(), bg);
-    p.fillRect(m_rightEdge, 0, width() - m_rightEdge, height(), bg);
-    int wl = 0, wr = 0;
-    if (!m_flashMode) {
-        const HintBarFont side = SelectFont(false, m_active, m_errorState, false);
-        p.setFont(side.font);
-        const QFontMetrics fm(side.font);
-        wl = fm.horizontalAdvance(m_textLeft);
-        wr = fm.horizontalAdvance(m_textRight);
-        const int y = (height() - fm.height()) / 2;
-        drawClipped(p, QRect(m_leftEdge, 0, wl, height()), m_leftEdge, y, m_textLeft, side.color, &bg);
-        drawClipped(p, QRect(m_rightEdge - wr, 0, wr, height()), m_rightEdge - wr, y, m_textRight,
-                    side.color, &bg);
-    }
-    paintCentre(p, QRect(m_leftEdge + wl, 0, m_rightEdge - wr - (m_leftEdge + wl), height()),
-                m_flashMode ? m_flashText : m_textCenter);
-}
-
-void THintBar::paintCentre(QPainter &p, QRect area, const QString &text)
-{
-    const QColor bg = barColor();
-    const HintBarFont centre = SelectFont(true, m_active, m_errorState, m_flashMode);
-    p.setFont(centre.font);
-    const QFontMetrics fm(centre.font);
-    const int right = area.left() + area.width();
-    int x = centredTextX(area.left(), right, fm.horizontalAdvance(StripTags(text)));
-    const int y = (height() - fm.height()) / 2;
-    QColor color = centre.color;
-    QString rest = text, segment, tag;
-    bool found;
-    do {
-        found = SplitAtTag(rest, segment, tag);
-        const QRect r(area.left(), 0, right - area.left(), height());
-        drawClipped(p, r, x, y, segment, color, &bg);
-        if (m_active && m_errorState)
-            drawClipped(p, r, x + 1, y + 1, segment, Yellow, nullptr);
-        x += fm.horizontalAdvance(segment);
-        area.setLeft(x);
-        if (tag == QLatin1String("NORMAL"))
-            color = centre.color;
-        else if (m_active && tag == QLatin1String("RED"))
-            color = QColor(0xFF, 0x44, 0x44);
-        else if (m_active && tag == QLatin1String("YELLOW"))
-            color = QColor(0xFF, 0xFF, 0x44);
-        else if (m_active && tag == QLatin1String("WHITE"))
-            color = QColor(0xFF, 0xFF, 0xFF);
-    } while (found && x < right);
 }
 
 // --- geometry, keys, stored settings --------------------------------------

@@ -2,7 +2,7 @@
 
 #include "AppCore.h"
 #include "Fonts.h"
-#include "okienko_layout.h"
+#include "okienkoLayout.h"
 
 #include <QApplication>
 #include <QFrame>

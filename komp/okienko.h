@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QString>
 #include <functional>
+#include <memory>
 
 class QFrame;
 class QKeyEvent;
@@ -91,7 +92,8 @@ private:
 };
 
 // Builds the hidden dialog for one message.
-TMsgOkienko *BuildMsgDialog(const QString &title, const QString &text, TMsgKind kind, TMsgButtons buttons);
+std::unique_ptr<TMsgOkienko> BuildMsgDialog(const QString &title, const QString &text, TMsgKind kind,
+                                            TMsgButtons buttons);
 // Builds, shows modally and destroys the dialog; returns its result code.
 int ShowMsgDialog(const QString &title, const QString &text, TMsgKind kind, TMsgButtons buttons);
 

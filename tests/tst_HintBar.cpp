@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -68,6 +69,13 @@ class TestHintBar : public QObject {
     {
         bar->repaint();
         return bar->grab().toImage();
+    }
+    // A flash only starts or ends through the bar's timer: with it stopped,
+    // nothing will change the flash state any more.
+    bool flashTimerRunning() const
+    {
+        const auto *timer = bar->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
+        return timer && timer->isActive();
     }
 
 private slots:
@@ -406,6 +414,28 @@ private slots:
         QVERIFY(last >= bar->textRightEdge() - 3);
     }
 
+    void colourAfterTag_data()
+    {
+        QTest::addColumn<QString>("tag");
+        QTest::addColumn<bool>("active");
+        QTest::addColumn<QColor>("expected");
+        // normal is lime, the current colour before the tag white
+        QTest::newRow("red") << "RED" << true << LightRed;
+        QTest::newRow("yellow") << "YELLOW" << true << QColor(0xFF, 0xFF, 0x44);
+        QTest::newRow("white") << "WHITE" << true << White;
+        QTest::newRow("normal") << "NORMAL" << true << Lime;
+        QTest::newRow("greyed: red ignored") << "RED" << false << White;
+        QTest::newRow("greyed: normal still back") << "NORMAL" << false << Lime;
+        QTest::newRow("no tag") << "" << true << White;
+    }
+    void colourAfterTag()
+    {
+        QFETCH(QString, tag);
+        QFETCH(bool, active);
+        QFETCH(QColor, expected);
+        QCOMPARE(::colourAfterTag(tag, active, Lime, White), expected);
+    }
+
     void sideTextsAndFlash()
     {
         bar->setTextLeft("LLLL");
@@ -431,19 +461,16 @@ private slots:
         QVERIFY(!bar->flashMode());
         QTRY_VERIFY_WITH_TIMEOUT(bar->flashMode(), 2000);
         QTRY_VERIFY_WITH_TIMEOUT(!bar->flashMode(), 3000);
-        QTest::qWait(500); // and it stays off
-        QVERIFY(!bar->flashMode());
+        QVERIFY(!flashTimerRunning()); // nothing left to turn it on again
     }
 
     void flashCancelledWithinDelay()
     {
         bar->FlashText("abc");
-        QTest::qWait(20);
+        QVERIFY(flashTimerRunning());
         bar->FlashText("");
-        for (int i = 0; i < 6; ++i) {
-            QTest::qWait(100);
-            QVERIFY(!bar->flashMode());
-        }
+        QVERIFY(!bar->flashMode());
+        QVERIFY(!flashTimerRunning()); // the waiting flash is gone, not just late
     }
 
     void flashChangesAndEndsWhileShowing()
@@ -466,9 +493,9 @@ private slots:
         QCOMPARE(bar->textCenter(), QString("hint"));
         QVERIFY(!bar->errorState());
         bar->FlashTextTimed("ignored", 0, 5000);
-        QTest::qWait(400);
         QVERIFY(!bar->flashMode());
-        QTest::qWait(1000); // suppression over
+        QTRY_VERIFY_WITH_TIMEOUT(!flashTimerRunning(), 3000); // suppression over
+        QVERIFY(!bar->flashMode());                           // and the ignored flash never came
         bar->FlashTextTimed("shown", 0, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(bar->flashMode(), 2000);
     }

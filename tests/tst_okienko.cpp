@@ -2,7 +2,7 @@
 #include "Exceptions.h"
 #include "Fonts.h"
 #include "okienko.h"
-#include "okienko_layout.h"
+#include "okienkoLayout.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -301,7 +301,7 @@ private slots:
         QFETCH(QString, pictures);
         ExtraButtonCaption[0] = "&Dalej";
         ExtraButtonWidth[0] = 120;
-        std::unique_ptr<TMsgOkienko> d(BuildMsgDialog("T", "x", TMsgKind(kind), TMsgButtons::fromInt(buttons)));
+        const auto d(BuildMsgDialog("T", "x", TMsgKind(kind), TMsgButtons::fromInt(buttons)));
         QTEST(captions(d->rowButtons()), "row");
         QCOMPARE(d->panTAK->isHidden(), kind != mkTak);
         QCOMPARE(d->panBtns->isHidden(), kind == mkTak);
@@ -331,7 +331,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, second);
         QFETCH(bool, left);
-        std::unique_ptr<TMsgOkienko> d(BuildMsgDialog("Tytuł", text, mkQuestion, mbOk));
+        const auto d(BuildMsgDialog("Tytuł", text, mkQuestion, mbOk));
         QCOMPARE(d->windowTitle(), QString("Tytuł"));
         QTEST(d->lbl->text(), "main");
         QCOMPARE(d->lbl2->isHidden(), second == "-");
@@ -359,7 +359,7 @@ private slots:
         QFETCH(int, kind);
         QFETCH(int, buttons);
         QFETCH(QString, text);
-        std::unique_ptr<TMsgOkienko> d(BuildMsgDialog("T", text, TMsgKind(kind), TMsgButtons::fromInt(buttons)));
+        const auto d(BuildMsgDialog("T", text, TMsgKind(kind), TMsgButtons::fromInt(buttons)));
         d->show();
         QVERIFY(QTest::qWaitForWindowExposed(d.get()));
         const int extra = d->lbl2->isHidden() ? 0 : d->lbl2->height() + 5;

@@ -1,4 +1,4 @@
-#include "okienko_layout.h"
+#include "okienkoLayout.h"
 
 #include "AppCore.h"
 #include "Fonts.h"

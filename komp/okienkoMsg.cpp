@@ -25,13 +25,14 @@ void SetMsgAnswerProvider(MsgAnswerProvider provider) { g_provider = std::move(p
 
 void CloseAllHintPanels() {}
 
-TMsgOkienko *BuildMsgDialog(const QString &title, const QString &text, TMsgKind kind, TMsgButtons buttons)
+std::unique_ptr<TMsgOkienko> BuildMsgDialog(const QString &title, const QString &text, TMsgKind kind,
+                                            TMsgButtons buttons)
 {
     static const bool cleanupRegistered = (App::addCleanup(clearExtraCaptions), true);
     Q_UNUSED(cleanupRegistered);
     kind &= 0x0F;
     CloseAllHintPanels();
-    auto *d = new TMsgOkienko(QApplication::activeWindow());
+    auto d = std::make_unique<TMsgOkienko>(QApplication::activeWindow());
     if (kind == mkTak) {
         d->panBtns->hide();
         d->panTAK->show();
@@ -93,7 +94,7 @@ TMsgOkienko *BuildMsgDialog(const QString &title, const QString &text, TMsgKind 
 
 int ShowMsgDialog(const QString &title, const QString &text, TMsgKind kind, TMsgButtons buttons)
 {
-    std::unique_ptr<TMsgOkienko> d(BuildMsgDialog(title, text, kind & 0x0F, buttons));
+    const std::unique_ptr<TMsgOkienko> d = BuildMsgDialog(title, text, kind & 0x0F, buttons);
     if (kind & mkAutoClose)
         d->TimerClose->start();
     d->activeForm = QApplication::activeWindow();
