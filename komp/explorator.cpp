@@ -2,14 +2,12 @@
 
 #include "AppCore.h"
 #include "HintBar.h"
-#include "exploratorGeom.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QDynamicPropertyChangeEvent>
+#include <QScopeGuard>
 #include <memory>
-
-using explorer::Finally;
 
 TExplorer::TExplorer(QObject *owner) : QObject(owner) {}
 
@@ -89,10 +87,10 @@ bool TExplorer::event(QEvent *e)
 bool TExplorer::Execute()
 {
     const QString previousDir = QDir::currentPath();
-    Finally restoreDir([&previousDir] { QDir::setCurrent(previousDir); });
+    const auto restoreDir = qScopeGuard([&previousDir] { QDir::setCurrent(previousDir); });
     std::unique_ptr<TExplorerDlg> dlg(new TExplorerDlg(QApplication::activeWindow()));
     m_dialog = dlg.get();
-    Finally forget([this] { m_dialog = nullptr; });
+    const auto forget = qScopeGuard([this] { m_dialog = nullptr; });
 
     dlg->setWindowTitle(m_caption);
     if (m_plikiWidoczne)

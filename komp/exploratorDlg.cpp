@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -211,11 +212,12 @@ void TExplorerDlg::OpenFolder(const QString &path)
     p = fullDrivePath(p).toUpper();
 
     {
-        Finally change([this] { drivesChange(); });
         m_drivesChangeOn = false;
-        Finally reattach([this] { m_drivesChangeOn = true; });
+        const auto reattach = qScopeGuard([this] { m_drivesChangeOn = true; });
         drives->setDrive(p[0]);
     }
+    // Not from a guard: it may ask the user, and what it raises goes to the caller.
+    drivesChange();
 
     QString rest = p.mid(p.indexOf('\\') + 1);
     UpdatesSuspended suspended(tree);
@@ -258,7 +260,7 @@ void TExplorerDlg::drivesChange()
     UpdatesSuspended suspended(tree);
     {
         m_treeChangeOn = false;
-        Finally reattach([this] { m_treeChangeOn = true; });
+        const auto reattach = qScopeGuard([this] { m_treeChangeOn = true; });
         tree->clear();
     }
     QTreeWidgetItem *root = AddFolderNode(nullptr, rootText, true);
@@ -287,7 +289,7 @@ void TExplorerDlg::btnMapujClick()
     // No network-drive dialog here: drives mounted meanwhile appear once the
     // drive table is read again.
     m_drivesChangeOn = false;
-    Finally reattach([this] { m_drivesChangeOn = true; });
+    const auto reattach = qScopeGuard([this] { m_drivesChangeOn = true; });
     drives->rebuild();
 }
 

@@ -8,7 +8,7 @@
 
 namespace explorer {
 
-TDriveType driveTypeFor(const QByteArray &fsType, const QString &hostRoot)
+TDriveType driveTypeForHostRoot(const QByteArray &fsType, const QString &hostRoot)
 {
     const QByteArray fs = fsType.toLower();
     static const char *const network[] = {"nfs", "nfs4", "cifs", "smb3", "smbfs", "fuse.sshfs", "sshfs", "9p", "afs"};
@@ -25,10 +25,10 @@ TDriveType driveTypeFor(const QByteArray &fsType, const QString &hostRoot)
     return TDriveType::Fixed;
 }
 
-TDriveType driveTypeOf(const QString &hostRoot)
+TDriveType driveTypeOfHostRoot(const QString &hostRoot)
 {
     const QStorageInfo info(hostRoot);
-    return driveTypeFor(info.isValid() ? info.fileSystemType() : QByteArray(), hostRoot);
+    return driveTypeForHostRoot(info.isValid() ? info.fileSystemType() : QByteArray(), hostRoot);
 }
 
 QString drivePicture(TDriveType type)
@@ -73,7 +73,7 @@ void TDriveComboBox::rebuild()
     for (QChar letter : platform::driveLetters()) {
         const QString root = platform::driveRoot(letter);
         const QChar lower = letter.toLower();
-        addItem(QIcon(explorer::drivePicture(explorer::driveTypeOf(root))),
+        addItem(QIcon(explorer::drivePicture(explorer::driveTypeOfHostRoot(root))),
                 QStringLiteral("%1: [%2]").arg(lower).arg(root), lower);
     }
     const int i = previous.isNull() ? -1 : findData(previous);

@@ -10,9 +10,9 @@ enum class TDriveType { Fixed, Removable, CdRom, Network, Ram };
 
 // Kind of drive from the file system type and the host folder it is mounted
 // on (plain data, so that every kind can be tried without the hardware).
-TDriveType driveTypeFor(const QByteArray &fsType, const QString &hostRoot);
+TDriveType driveTypeForHostRoot(const QByteArray &fsType, const QString &hostRoot);
 // Kind of the drive behind a host folder.
-TDriveType driveTypeOf(const QString &hostRoot);
+TDriveType driveTypeOfHostRoot(const QString &hostRoot);
 // Resource name of the drive kind's picture.
 QString drivePicture(TDriveType type);
 

@@ -15,6 +15,7 @@
 #include <QMovie>
 #include <QPainter>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QSplitter>
 #include <QStyledItemDelegate>
 #include <QToolButton>
@@ -80,7 +81,7 @@ private:
 // Picture formats of the preview, chosen by the file's extension.
 QImage loadPicture(const QString &path)
 {
-    const QString name = path.mid(path.lastIndexOf('\\') + 1);
+    const QString name = platform::fileNamePart(path);
     const int dot = name.lastIndexOf('.');
     const QString ext = dot < 0 ? QString() : name.mid(dot + 1).toLower();
     static const QHash<QString, QByteArray> formats = {
@@ -259,7 +260,7 @@ void TExplorerDlg::listFiles(bool recurse)
 void TExplorerDlg::selectFirstFile()
 {
     m_lbClickOn = false;
-    Finally reattach([this] { m_lbClickOn = true; });
+    const auto reattach = qScopeGuard([this] { m_lbClickOn = true; });
     lb->setCurrentRow(WyborPliku && lb->count() > 0 ? 0 : -1);
 }
 
@@ -282,7 +283,7 @@ void TExplorerDlg::btnSzukajClick()
     m_searching = true;
     {
         BusyCursor busy(true);
-        Finally restore([this] {
+        const auto restore = qScopeGuard([this] {
             panLewy->setEnabled(true);
             panPrawy->setEnabled(true);
             m_searching = false;
@@ -296,7 +297,7 @@ void TExplorerDlg::btnSzukajClick()
         panSzukanie->show();
         panSzukanie->raise();
         panSzukanie->repaint();
-        Finally hidePanel([this] {
+        const auto hidePanel = qScopeGuard([this] {
             panSzukanie->hide();
             m_movie->stop();
         });

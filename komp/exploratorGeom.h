@@ -6,21 +6,8 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
-#include <functional>
 
 namespace explorer {
-
-// Runs a clean-up step when the scope ends, also on an exception.
-class Finally {
-public:
-    explicit Finally(std::function<void()> step) : m_step(std::move(step)) {}
-    ~Finally() { m_step(); }
-    Finally(const Finally &) = delete;
-    Finally &operator=(const Finally &) = delete;
-
-private:
-    std::function<void()> m_step;
-};
 
 // Suspends a widget's repainting for the scope.
 class UpdatesSuspended {

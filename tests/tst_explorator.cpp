@@ -35,6 +35,15 @@ class TestExplorator : public QObject {
         f.write(data);
     }
 
+    // Message boxes are recorded and answered from the answers list.
+    void answerFromList()
+    {
+        SetMsgAnswerProvider([this](TMsgOkienko &d) {
+            boxes << d.windowTitle() + '|' + d.lbl->text();
+            return answers.isEmpty() ? 2 : answers.takeFirst();
+        });
+    }
+
     // A dialog set up as Execute sets it up, without showing it.
     std::unique_ptr<TExplorerDlg> open(const QString &path, bool files = false, bool pick = false)
     {
@@ -88,10 +97,7 @@ private slots:
         pic.fill(Qt::red);
         QVERIFY(pic.save(tmp.path() + "/Zeta/pic.bmp", "BMP"));
         platform::setDriveRoot('T', tmp.path());
-        SetMsgAnswerProvider([this](TMsgOkienko &d) {
-            boxes << d.windowTitle() + '|' + d.lbl->text();
-            return answers.isEmpty() ? 2 : answers.takeFirst();
-        });
+        answerFromList();
         App::setSystemBoxHook([this](const QString &, const QString &text) { reports << text; });
     }
     void init()
@@ -203,7 +209,7 @@ private slots:
         QFETCH(QByteArray, fs);
         QFETCH(QString, root);
         QFETCH(int, type);
-        QCOMPARE(int(driveTypeFor(fs, root)), type);
+        QCOMPARE(int(driveTypeForHostRoot(fs, root)), type);
     }
 
     // Each Boolean setter starting from the defaults; expected: WyborPliku,
@@ -492,6 +498,24 @@ private slots:
         dlg->hbAccept();
         QVERIFY(dlg->isVisible());
         QCOMPARE(dlg->result(), 0);
+    }
+
+    // What the drive change raises while the chooser opens (here: the retry
+    // question) reaches the caller instead of ending the program.
+    void driveChangeFailureReachesTheCaller()
+    {
+        platform::setDriveRoot('C', tmp.path() + "/missing");
+        SetMsgAnswerProvider([](TMsgOkienko &) -> int { throw Exception(QStringLiteral("no answer")); });
+        QString message;
+        try {
+            open("C:\\");
+        } catch (const Exception &e) {
+            message = e.message();
+        }
+        answerFromList();
+        platform::resetDrives();
+        platform::setDriveRoot('T', tmp.path());
+        QCOMPARE(message, QStringLiteral("no answer"));
     }
 
     void layout_data()
