@@ -74,17 +74,19 @@ TTvoBtn::~TTvoBtn()
 }
 
 // ---- Properties --------------------------------------------------------------
+// A changed property only schedules a repaint (the button draws nothing that a
+// caller waits for); the pressed look of a click is drawn at once (setHeld).
 
 void TTvoBtn::setTyp(TTvoBtnTyp t)
 {
     if (store(m_typ, t))
-        repaint();
+        update();
 }
 
 void TTvoBtn::setKolor(int k)
 {
     if (store(m_kolor, std::clamp(k, 0, 4)))
-        repaint();
+        update();
 }
 
 void TTvoBtn::setOpis(const QString &s)
@@ -93,25 +95,25 @@ void TTvoBtn::setOpis(const QString &s)
     if (!store(m_opis, s))
         return;
     updateShortcuts();
-    repaint();
+    update();
 }
 
 void TTvoBtn::setMargines(int m)
 {
     if (store(m_margines, m))
-        repaint();
+        update();
 }
 
 void TTvoBtn::setColorDown(const QColor &c)
 {
     if (store(m_colorDown, c))
-        repaint();
+        update();
 }
 
 void TTvoBtn::setDown(bool on)
 {
     if (store(m_down, on))
-        repaint();
+        update();
 }
 
 QPixmap TTvoBtn::ikonka() const { return QPixmap::fromImage(m_ikonka); }
@@ -122,13 +124,13 @@ void TTvoBtn::setIkonka(const QImage &img)
 {
     m_ikonka = img;
     m_ikonkaMasked = img.isNull() ? QImage() : TvoBtnImages::cutStrip(img, img.size()).front().front();
-    repaint();
+    update();
 }
 
 void TTvoBtn::setShowFrame(bool on)
 {
     if (store(m_showFrame, on))
-        repaint();
+        update();
 }
 
 QColor TTvoBtn::color() const { return m_parentColor ? parentBackground() : m_color; }
@@ -139,13 +141,13 @@ void TTvoBtn::setColor(const QColor &c)
     m_parentColor = false;
     m_color = c;
     if (changed)
-        repaint();
+        update();
 }
 
 void TTvoBtn::setParentColor(bool on)
 {
     if (store(m_parentColor, on))
-        repaint();
+        update();
 }
 
 QColor TTvoBtn::parentBackground() const
@@ -170,7 +172,7 @@ QChar TTvoBtn::accelerator() const
 void TTvoBtn::setActive(bool on)
 {
     if (store(m_active, on))
-        repaint();
+        update();
 }
 
 void TTvoBtn::setHeld(bool on)

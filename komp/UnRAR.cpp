@@ -4,10 +4,9 @@
 #include "drives.h"
 #include "dynlib.h"
 #include "log.h"
+#include "utf8locale.h"
 
 #include <cstring>
-#include <langinfo.h>
-#include <locale.h>
 
 namespace UnRAR {
 namespace {
@@ -29,40 +28,17 @@ template <typename Fn> Fn bound(Fn fn, const char *name)
     return fn;
 }
 
-QByteArray hostBytes(const QString &drivePath) { return platform::toHostPath(drivePath).toUtf8(); }
+QByteArray hostPathBytes(const QString &drivePath) { return platform::toHostPath(drivePath).toUtf8(); }
 
 // The library converts names between wide and multibyte text with the
 // character type of the calling thread's locale. Our side of every name is
-// UTF-8 whatever the user's locale says, so under a non-UTF-8 locale (LANG=C)
-// each call runs with a UTF-8 character type; otherwise names with Polish
-// letters would be listed wrongly and fail to extract.
-class Utf8Call {
-public:
-    Utf8Call()
-    {
-        if (std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0)
-            return;
-        static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(nullptr));
-        if (utf8)
-            m_previous = uselocale(utf8);
-    }
-    ~Utf8Call()
-    {
-        if (m_previous)
-            uselocale(m_previous);
-    }
-    Utf8Call(const Utf8Call &) = delete;
-    Utf8Call &operator=(const Utf8Call &) = delete;
-
-private:
-    locale_t m_previous = locale_t(nullptr);
-};
-
-// Calls a bound entry point with a UTF-8 character type.
+// UTF-8 whatever the user's locale says, so each call runs with a UTF-8
+// character type; otherwise names with Polish letters would be listed wrongly
+// under a non-UTF-8 locale (LANG=C) and fail to extract.
 template <typename Fn, typename... Args> auto callLibrary(Fn fn, const char *name, Args... args)
 {
     const Fn entry = bound(fn, name);
-    Utf8Call utf8;
+    const platform::Utf8CharacterType utf8;
     return entry(args...);
 }
 
@@ -191,7 +167,7 @@ void EnsureUnrarLibrary()
 
 void *OpenArchive(const QString &archiveName, unsigned openMode)
 {
-    QByteArray name = hostBytes(archiveName);
+    QByteArray name = hostPathBytes(archiveName);
     RAROpenArchiveData data;
     std::memset(&data, 0, sizeof data);
     data.ArcName = name.data();
@@ -221,12 +197,12 @@ void ProcessCurrentFile(void *handle, int operation, const QString &destFolder, 
 {
     QByteArray folder;
     if (!destFolder.isNull()) {
-        folder = hostBytes(destFolder);
+        folder = hostPathBytes(destFolder);
         // A folder on no drive must not turn into the current folder.
         if (folder.isEmpty() && operation != OpSkip)
             fail(processMessage(16));
     }
-    QByteArray name = destName.isNull() ? QByteArray() : hostBytes(destName);
+    QByteArray name = destName.isNull() ? QByteArray() : hostPathBytes(destName);
     const int result = callLibrary(g_binding.RARProcessFile, "RARProcessFile", handle, operation,
                                    destFolder.isNull() ? nullptr : folder.data(),
                                    destName.isNull() ? nullptr : name.data());
