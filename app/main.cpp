@@ -4,6 +4,7 @@
 #include "InstallLog.h"
 #include "MessageReport.h"
 #include "display.h"
+#include "signals.h"
 #include "uInstDemo.h"
 
 #include <QApplication>
@@ -91,11 +92,15 @@ int main(int argc, char *argv[])
     int rc = 0;
     {
         TForm1 form;
+        // SIGTERM, SIGINT and SIGHUP: a confirmed close during the run (exit
+        // code "cancelled"), the end of the program anywhere else.
+        platform::TerminationSignals watch([&form](int signo) { form.TerminationSignal(signo); });
         if (options.unattended()) {
             rc = form.InstallUnattended();
         } else {
             form.show();
-            rc = App::exec();
+            App::exec();
+            rc = form.runResult();
         }
     }
     App::runCleanups();

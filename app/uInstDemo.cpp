@@ -5,6 +5,7 @@
 #include "CommandLine.h"
 #include "Gauges.h"
 #include "HintBar.h"
+#include "InstallLog.h"
 #include "JpegImage.h"
 #include "TvoBtn.h"
 #include "UnRAR.h"
@@ -19,6 +20,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QWindow>
 
 namespace {
 
@@ -180,6 +182,12 @@ void TForm1::hbAccept()
 
 void TForm1::hbCancel() { close(); }
 
+void TForm1::TerminationSignal(int signo)
+{
+    InstallLog::write(QStringLiteral("Signal %1 on page %2").arg(signo).arg(m_page));
+    App::terminate();
+}
+
 bool TForm1::FormCloseQuery()
 {
     if (m_page != 3)
@@ -210,25 +218,22 @@ bool TForm1::FormKeyDown(int key)
 
 bool TForm1::eventFilter(QObject *watched, QEvent *e)
 {
-    // Key preview: the window sees each key once, on its first delivery (to
-    // the focused control, or to the window itself), before that control.
-    if (e->type() == QEvent::KeyPress && watched->isWidgetType()) {
-        auto *w = static_cast<QWidget *>(watched);
-        QWidget *focus = QApplication::focusWidget();
-        const bool first = focus ? w == focus : w == this;
-        if (first && w->window() == this) {
-            auto *key = static_cast<QKeyEvent *>(e);
-            if (FormKeyDown(key->key()))
-                return true;
-            // Letters typed into the folder box arrive in upper case. Text
-            // put there by the program (the chooser's folder) keeps its case:
-            // names differ by case on this system.
-            if (w == ui->edKatalog && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))
-                && !key->text().isEmpty() && key->text() != key->text().toUpper()) {
-                ui->edKatalog->insert(key->text().toUpper());
-                return true;
-            }
-        }
+    if (e->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, e);
+    auto *key = static_cast<QKeyEvent *>(e);
+    // Key preview: a key press reaches the window's native window once, before
+    // it is handed to the focused control and from there up to its parents.
+    // Previewing there, and only there, runs the window's key handler once per
+    // key, whatever dialog the handler opens and wherever the focus is after it.
+    if (watched == windowHandle() && FormKeyDown(key->key()))
+        return true;
+    // Letters typed into the folder box arrive in upper case. Text put there
+    // by the program (the chooser's folder) keeps its case: names differ by
+    // case on this system.
+    if (watched == ui->edKatalog && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))
+        && !key->text().isEmpty() && key->text() != key->text().toUpper()) {
+        ui->edKatalog->insert(key->text().toUpper());
+        return true;
     }
     return QWidget::eventFilter(watched, e);
 }

@@ -30,6 +30,10 @@ public:
     void ShowPage(int n);
     void hbAccept();
     void hbCancel();
+    // A termination signal: during the installation run it acts like a
+    // confirmed close (the run stops at its next step and ends as cancelled);
+    // on any other page the program ends at once, without a question.
+    void TerminationSignal(int signo);
 
     std::unique_ptr<Ui::TForm1> ui;
     THintBar *hb = nullptr;

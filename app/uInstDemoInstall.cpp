@@ -115,10 +115,7 @@ void TForm1::UnRARExtractFile(QObject *, const QString &fileName, bool &)
 {
     ui->lblPlik->setText(fileName);
     InstallLog::write(QStringLiteral("Extracting ") + fileName);
-    gaugeInstalka->setProgress(gaugeInstalka->progress() + 1);
-    App::processMessages();
-    if (App::terminated())
-        throw EAbort();
+    ProgressTick();
 }
 
 void TForm1::installByCopying()

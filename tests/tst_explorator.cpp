@@ -259,6 +259,7 @@ private slots:
     {
         auto dlg = open("T:\\");
         QTreeWidgetItem *root = dlg->tree->topLevelItem(0);
+        QVERIFY(root);
         QCOMPARE(root->text(0), QString("t:\\"));
         QCOMPARE(dlg->NodePath(root), QString("t:\\"));
         QCOMPARE(dlg->SelectedFolder(), QString("T:\\"));
@@ -462,6 +463,7 @@ private slots:
         platform::setDriveRoot('Q', gone.path() + "/missing");
         auto dlg = open("T:\\Alpha");
         QTreeWidgetItem *root = dlg->tree->topLevelItem(0);
+        QVERIFY(root);
         dlg->drives->setDrive('t'); // the drive shown already: no rebuild
         QCOMPARE(dlg->tree->topLevelItem(0), root);
         answers = {1, 2}; // "Powtórz", then "Anuluj"

@@ -21,6 +21,7 @@
 #include <QTreeWidget>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 
 namespace {
 
@@ -30,6 +31,8 @@ public:
     int runs = 0;
     int pageWhenRun = 0;
     bool validateResult = true;
+    bool realValidate = false; // the window's own folder check
+    int validations = 0;
     int launches = 0;
 
 protected:
@@ -38,7 +41,11 @@ protected:
         ++runs;
         pageWhenRun = currentPage();
     }
-    bool ValidateTargetFolder() override { return validateResult; }
+    bool ValidateTargetFolder() override
+    {
+        ++validations;
+        return realValidate ? TForm1::ValidateTargetFolder() : validateResult;
+    }
     void LaunchInstalledProgram() override
     {
         ++launches;
@@ -46,6 +53,8 @@ protected:
     }
 };
 
+// Answers the message dialog. Like a real modal box, an answered one leaves
+// no control of the window with the focus.
 struct Questions {
     QStringList asked;
     int answer = 7;
@@ -53,6 +62,8 @@ struct Questions {
     {
         SetMsgAnswerProvider([this](TMsgOkienko &d) {
             asked << d.windowTitle() + "|" + d.lbl->text();
+            if (QWidget *f = QApplication::focusWidget())
+                f->clearFocus();
             return answer;
         });
     }
@@ -182,10 +193,9 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         toPage(w, page);
-        QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : &w;
         if (page == 2)
-            QCOMPARE(target, w.ui->edKatalog);
-        QTest::keyClick(target, Qt::Key(key));
+            QCOMPARE(QApplication::focusWidget(), w.ui->edKatalog);
+        QTest::keyClick(w.windowHandle(), Qt::Key(key));
         QCOMPARE(q.asked.size(), questions);
         if (questions)
             QCOMPARE(q.asked.first(), QString("Potwierdź|Czy na pewno przerwać instalację ?"));
@@ -206,7 +216,48 @@ private slots:
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QTest::mouseClick(w.hb, Qt::LeftButton, {}, QPoint(300, 13));
-        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &w, Qt::Key_Return);
+        QTest::keyClick(w.windowHandle(), Qt::Key_Return);
+        QCOMPARE(w.currentPage(), 2);
+    }
+
+    // One key press, one action, even when the message box that its handler
+    // shows leaves no control with the focus: the folder check's messages,
+    // the overwrite question answered "Nie".
+    void oneKeyOneMessage_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("asked");
+        QTest::newRow("empty") << "" << "Błąd|Podaj katalog docelowy !";
+        QTest::newRow("root") << "C:\\" << "Błąd|Podaj katalog docelowy !";
+        QTest::newRow("no drive") << "Q:\\X\\" << "Błąd|Za mało miejsca na wybranym dysku !\n"
+                                                  "Instalacja wymaga minimum 55MB.";
+        QTest::newRow("under a file") << "D:\\PLIK\\X\\" << "Błąd|Nieprawidłowy katalog !";
+        QTest::newRow("exists, Nie") << "D:\\ISTNIEJE\\" << "Potwierdź|Podany katalog już istnieje !\n"
+                                                   "Czy chcesz kontynuować\n(nadpisując wszystkie pliki) ?";
+    }
+    void oneKeyOneMessage()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, asked);
+        QTemporaryDir tmp;
+        platform::setDriveRoot('D', tmp.path());
+        QFile plik(tmp.path() + "/PLIK");
+        QVERIFY(plik.open(QIODevice::WriteOnly));
+        plik.close();
+        QVERIFY(QDir(tmp.path()).mkdir("ISTNIEJE"));
+        Questions q;
+        Wizard w;
+        w.realValidate = true;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        toPage(w, 2);
+        w.ui->edKatalog->setText(folder);
+        w.ui->edKatalog->setFocus();
+        QTest::keyClick(w.windowHandle(), Qt::Key_Return);
+        platform::resetDrives();
+        QCOMPARE(w.validations, 1);
+        QCOMPARE(q.asked.size(), 1);
+        QCOMPARE(q.asked.first(), asked);
         QCOMPARE(w.currentPage(), 2);
     }
 
@@ -399,14 +450,16 @@ private slots:
     {
         QTest::addColumn<int>("answer");
         QTest::addColumn<bool>("goesOn");
-        QTest::newRow("Ok") << 1 << true;
-        QTest::newRow("Anuluj") << 2 << false;
-        QTest::newRow("box closed") << 0 << false;
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("Ok") << 1 << true << int(App::ExitInstalled);
+        QTest::newRow("Anuluj") << 2 << false << int(App::ExitCancelled);
+        QTest::newRow("box closed") << 0 << false << int(App::ExitCancelled);
     }
     void copyFailureAsks()
     {
         QFETCH(int, answer);
         QFETCH(bool, goesOn);
+        QFETCH(int, exitCode);
         CopyInstall fx;
         fx.write("target/SUB", "a file where the folder should be");
         Questions q;
@@ -419,11 +472,65 @@ private slots:
                  QString("Błąd przy kopiowaniu pliku !|Nie można skopiować pliku b.txt do:\nD:\\target\\SUB\\b.txt"));
         QCOMPARE(w.currentPage(), 4);
         QCOMPARE(App::terminated(), !goesOn);
+        QCOMPARE(int(w.runResult()), exitCode);
         QCOMPARE(fx.hasShortcut(), goesOn);
         if (goesOn) {
             QVERIFY(QFileInfo::exists(fx.host("target/a.txt")));
             QCOMPARE(w.gaugeInstalka->progress(), w.gaugeInstalka->maxValue());
         }
+    }
+
+    // An installer without a payload and without the folder to copy reports
+    // it and ends as a failed installation.
+    void missingFolderFails()
+    {
+        CopyInstall fx;
+        QVERIFY(QDir(fx.host("cd/TVO-DEMO")).removeRecursively());
+        Questions q;
+        Installer w;
+        w.ui->edKatalog->setText("D:\\target\\");
+        w.RunInstallation();
+        QCOMPARE(q.asked.size(), 1);
+        QVERIFY2(q.asked.first().startsWith("Błąd|Nie znaleziono katalogu:"), qPrintable(q.asked.first()));
+        QVERIFY(App::terminated());
+        QCOMPARE(w.runResult(), App::ExitFailed);
+        QVERIFY(!fx.hasShortcut());
+    }
+
+    // A termination signal during the run stops it at the next step as a
+    // cancel; on the other pages it ends the program without a question.
+    void terminationSignal_data()
+    {
+        QTest::addColumn<int>("page");
+        for (int p = 1; p <= 4; ++p)
+            QTest::addRow("page %d", p) << p;
+    }
+    void terminationSignal()
+    {
+        QFETCH(int, page);
+        Questions q;
+        Wizard w;
+        w.show();
+        toPage(w, page);
+        w.TerminationSignal(SIGTERM);
+        QVERIFY(App::terminated());
+        QVERIFY(q.asked.isEmpty());
+    }
+
+    void terminationSignalDuringTheRun()
+    {
+        CopyInstall fx;
+        Questions q;
+        Installer w;
+        w.ui->edKatalog->setText("D:\\target\\");
+        // The signal arrives while the first file is copied.
+        bool sent = false;
+        QTimer::singleShot(0, &w, [&] { sent = true; w.TerminationSignal(SIGINT); });
+        w.RunInstallation();
+        QVERIFY(sent);
+        QVERIFY(q.asked.isEmpty());
+        QCOMPARE(w.runResult(), App::ExitCancelled);
+        QVERIFY(!fx.hasShortcut());
     }
 
     // A desktop entry that cannot be written is reported; the run still

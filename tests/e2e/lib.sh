@@ -76,3 +76,48 @@ wait_exit() {
   done
   fail "process $1 still running after $2 s"
 }
+
+# count_windows NAME: how many visible windows have exactly this name.
+count_windows() {
+  xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | wc -l
+}
+
+# wait_file PATH SECONDS: waits until the path exists.
+wait_file() {
+  for _ in $(seq $(($2 * 10))); do
+    [ -e "$1" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# make_big_installer PLAIN PACK LIBRARY PROGRAM OUT: an installer whose
+# archive holds the sample program and BIG_FILES (default 4000) small files
+# in 40 folders, so that its run lasts long enough to be interrupted.
+# Prints the number of files the archive holds.
+make_big_installer() {
+  local dir="$E2E_TMP/big-src" n="${BIG_FILES:-4000}" i
+  mkdir -p "$dir"
+  cp "$4" "$dir/TVODEMO.EXE"
+  head -c 20000 /dev/urandom >"$E2E_TMP/chunk"
+  for i in $(seq 0 39); do mkdir -p "$dir/D$i"; done
+  for i in $(seq 1 "$n"); do cp "$E2E_TMP/chunk" "$dir/D$((i % 40))/F$i.DAT"; done
+  mkdir -p "$(dirname "$5")"
+  "$2" --library "$3" --folder "$dir" "$1" "$5" >/dev/null || fail "tvo-pack failed"
+  echo $((n + 1))
+}
+
+# start_install EXE HOME [VAR=VALUE...]: starts the installer with a fresh
+# home folder and every termination signal at its default, goes to page 2 and
+# accepts the default folder. Sets APP_PID and WIN (the wizard's window).
+start_install() {
+  local exe="$1" home="$2"
+  shift 2
+  mkdir -p "$home"
+  env --default-signal=INT,HUP,TERM HOME="$home" XDG_CONFIG_HOME="$home/.config" "$@" "$exe" &
+  APP_PID=$!
+  WIN="$(wait_window 'Instalacja DEMO Wylicznika TAVRO 2010' 15)" || fail "no wizard window"
+  type_key "$WIN" Return
+  sleep 0.3
+  type_key "$WIN" Return
+}
