@@ -94,6 +94,18 @@ void fatalStartupError(const QString &text)
     std::exit(1);
 }
 
+QChar mnemonic(const QString &caption)
+{
+    for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] != u'&')
+            continue;
+        if (caption[i + 1] != u'&')
+            return caption[i + 1].toUpper();
+        ++i;
+    }
+    return {};
+}
+
 QString displayText(const QString &text)
 {
     QString s = text;

@@ -57,6 +57,9 @@ void setSystemBoxHook(SystemBoxHook hook);
 
 // "\r" and "\r\n" in the program's texts are line breaks; Qt wants "\n".
 QString displayText(const QString &text);
+// The letter after "&" in a caption, upper-cased ("&&" is a literal
+// ampersand); a null QChar when there is none.
+QChar mnemonic(const QString &caption);
 
 } // namespace App
 

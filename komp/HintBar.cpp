@@ -1,6 +1,7 @@
 #include "HintBar.h"
 
 #include "Fonts.h"
+#include "Properties.h"
 
 #include <QDynamicPropertyChangeEvent>
 #include <QKeyEvent>
@@ -176,14 +177,6 @@ void THintBar::setTextCancel(const QString &text)
 {
     if (setCaption(m_cancel, text))
         UpdateLayout();
-}
-
-template <typename T> static bool store(T &field, const T &value)
-{
-    if (field == value)
-        return false;
-    field = value;
-    return true;
 }
 
 void THintBar::setTextLeft(const QString &text) { if (store(m_textLeft, text)) InvalidateText(); }

@@ -3,6 +3,7 @@
 #include "AppCore.h"
 #include "Exceptions.h"
 #include "Fonts.h"
+#include "Properties.h"
 
 #include <QApplication>
 #include <QEnterEvent>
@@ -15,14 +16,6 @@
 #include <utility>
 
 namespace {
-
-template <typename T> bool store(T &field, const T &value)
-{
-    if (field == value)
-        return false;
-    field = value;
-    return true;
-}
 
 // The key a letter stands for in key events (Qt::Key_A for "a" and "A").
 int keyOf(QChar c) { return c.isNull() ? 0 : int(c.toUpper().unicode()); }
@@ -156,16 +149,7 @@ QColor TTvoBtn::parentBackground() const
     return p ? p->palette().color(p->backgroundRole()) : QApplication::palette().color(QPalette::Window);
 }
 
-QChar TTvoBtn::accelerator() const
-{
-    for (qsizetype i = 0; i + 1 < m_opis.size(); ++i)
-        if (m_opis[i] == u'&') {
-            if (m_opis[i + 1] != u'&')
-                return m_opis[i + 1].toUpper();
-            ++i; // "&&" is a literal "&"
-        }
-    return {};
-}
+QChar TTvoBtn::accelerator() const { return App::mnemonic(m_opis); }
 
 // ---- Mouse, click and accelerator ------------------------------------------------
 

@@ -47,19 +47,6 @@ void setColor(QWidget *w, const QColor &c)
     w->setPalette(p);
 }
 
-// The letter after "&" in a caption ("&&" is a literal ampersand).
-QChar mnemonic(const QString &caption)
-{
-    for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
-        if (caption[i] != QChar('&'))
-            continue;
-        if (caption[i + 1] != QChar('&'))
-            return caption[i + 1].toUpper();
-        ++i;
-    }
-    return {};
-}
-
 } // namespace
 
 TMsgOkienko::TMsgOkienko(QWidget *form)
@@ -364,7 +351,7 @@ bool TMsgOkienko::accelerator(QKeyEvent *key)
         return false;
     const QChar c = key->text().front().toUpper();
     for (QPushButton *b : {btnOk, btnNo, btnAll, btnExtra, btnExtra2, btnCancel, btnExtra3}) {
-        if (!b->isHidden() && b->isEnabled() && mnemonic(b->text()) == c) {
+        if (!b->isHidden() && b->isEnabled() && App::mnemonic(b->text()) == c) {
             b->click();
             return true;
         }

@@ -85,6 +85,27 @@ private slots:
         QCOMPARE(Fonts::make("Times New Roman", -17, true).pixelSize(), 17);
     }
 
+    void mnemonic_data()
+    {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("letter"); // empty: none
+        QTest::newRow("first letter") << "&Tak" << "T";
+        QTest::newRow("lower case comes up") << "&nie" << "N";
+        QTest::newRow("later letter") << "Pom&oc" << "O";
+        QTest::newRow("Polish letter") << "&żółw" << "Ż";
+        QTest::newRow("literal ampersand") << "A && B" << "";
+        QTest::newRow("after a literal one") << "A &&&B" << "B";
+        QTest::newRow("ampersand at the end") << "Koniec&" << "";
+        QTest::newRow("the first one counts") << "&Jeden &Dwa" << "J";
+    }
+    void mnemonic()
+    {
+        QFETCH(QString, caption);
+        QFETCH(QString, letter);
+        const QChar got = App::mnemonic(caption);
+        QCOMPARE(got.isNull() ? QString() : QString(got), letter);
+    }
+
     void displayTextTurnsCarriageReturns()
     {
         QCOMPARE(App::displayText("a\r\nb\rc"), QString("a\nb\nc"));
