@@ -2,31 +2,19 @@
 #include "Exceptions.h"
 #include "Gauges.h"
 #include "drives.h"
-#include "filehandle.h"
+#include "fileio.h"
 #include "files.h"
 #include "log.h"
 
 #include <QMetaProperty>
 #include <QProgressBar>
-#include <cerrno>
 #include <climits>
-#include <fcntl.h>
 #include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
-QByteArray hostName(const QString &path) { return platform::toHostPath(path).toUtf8(); }
-
-qint64 fileSize(const QString &path)
-{
-    struct stat st {};
-    const QByteArray host = hostName(path);
-    if (host.isEmpty() || ::stat(host.constData(), &st) != 0)
-        return -1;
-    return st.st_size;
-}
+using platform::FileHandle;
+using platform::FileStatus;
 
 // Files of 2 GiB and more are shown in units of 2^shift bytes so that the
 // control's 32-bit values neither wrap nor go negative.
@@ -45,35 +33,29 @@ qint32 scaled(qint64 bytes, int shift)
     return qint32(std::min<qint64>(bytes >> shift, INT_MAX));
 }
 
-using Fd = platform::FileHandle;
-
-void openSource(Fd &fd, const QString &source, struct stat &st)
+FileHandle openSource(const QString &source, FileStatus &st)
 {
-    const QByteArray host = hostName(source);
-    if (!host.isEmpty())
-        fd.reset(::open(host.constData(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) {
+    const QString host = platform::toHostPath(source);
+    FileHandle fd = host.isEmpty() ? FileHandle() : platform::openForReading(host);
+    st = platform::descriptorStatus(fd.get());
+    if (!st.exists() || st.isFolder()) {
         const QString why = host.isEmpty() ? QStringLiteral("no drive behind it")
-            : S_ISDIR(st.st_mode)          ? QStringLiteral("a folder")
+            : st.isFolder()                ? QStringLiteral("a folder")
                                            : platform::lastSystemError();
         qCWarning(lcSetup) << "cannot open" << source << "for reading:" << why;
-        fd.close();
         throw EFOpenError(QStringLiteral("Cannot open file %1").arg(source));
     }
+    return fd;
 }
 
 // An existing read-only file is not overwritten, not even by a user whose
 // rights would allow it, and neither is the source itself.
-void createTarget(Fd &fd, const QString &target, const struct stat &source)
+FileHandle createTarget(const QString &target, const FileStatus &source)
 {
-    const QByteArray host = hostName(target);
-    struct stat st {};
-    const bool exists = !host.isEmpty() && ::stat(host.constData(), &st) == 0;
-    const bool refused = exists
-        && ((platform::hostFileAttributes(QString::fromUtf8(host)) & platform::faReadOnly)
-            || (st.st_dev == source.st_dev && st.st_ino == source.st_ino));
-    if (!host.isEmpty() && !refused)
-        fd.reset(::open(host.constData(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    const QString host = platform::toHostPath(target);
+    const FileStatus st = host.isEmpty() ? FileStatus() : platform::hostStatus(host);
+    const bool refused = st.exists() && ((st.attrs & platform::faReadOnly) || st.sameEntry(source));
+    FileHandle fd = host.isEmpty() || refused ? FileHandle() : platform::createFile(host);
     if (fd.get() < 0) {
         const QString why = host.isEmpty() ? QStringLiteral("no drive behind it")
             : refused                      ? QStringLiteral("read-only or the source itself")
@@ -83,17 +65,13 @@ void createTarget(Fd &fd, const QString &target, const struct stat &source)
     }
     // A program stays a program: its execute permission travels with the
     // content (for whoever may read the copy); nothing else of the mode does.
-    struct stat now {};
-    if ((source.st_mode & 0111) && ::fstat(fd.get(), &now) == 0)
-        ::fchmod(fd.get(), (now.st_mode & 07777) | (((now.st_mode & 0444) >> 2) & (source.st_mode & 0111)));
+    platform::carryExecutePermission(fd.get(), source.mode);
+    return fd;
 }
 
-ssize_t readBlock(int fd, char *buf, size_t size)
+qint64 readBlock(int fd, char *buf, size_t size)
 {
-    ssize_t n;
-    do
-        n = ::read(fd, buf, size);
-    while (n < 0 && errno == EINTR);
+    const qint64 n = platform::readSome(fd, buf, size);
     if (n < 0) {
         qCWarning(lcSetup) << "read failed:" << platform::lastSystemError();
         throw EReadError(QStringLiteral("Stream read error"));
@@ -103,24 +81,38 @@ ssize_t readBlock(int fd, char *buf, size_t size)
 
 // A write that stores fewer bytes than asked (a full disk, a file-size
 // limit) is a failure too, not a silently shortened copy.
-void writeBlock(int fd, const char *buf, ssize_t size)
+void writeBlock(int fd, const char *buf, qint64 size)
 {
-    ssize_t n;
-    do
-        n = ::write(fd, buf, size_t(size));
-    while (n < 0 && errno == EINTR);
-    if (n != size) {
-        qCWarning(lcSetup) << "write failed:" << (n < 0 ? platform::lastSystemError() : QStringLiteral("short write"));
+    if (!platform::writeAll(fd, buf, size_t(size))) {
+        qCWarning(lcSetup) << "write failed:" << platform::lastSystemError();
         throw EWriteError(QStringLiteral("Stream write error"));
     }
 }
 
-void carryLastWriteTime(const QString &source, const QString &target)
+// The source's last-write time in the packed format's 2-second steps.
+void carryLastWriteTime(int fd, const FileStatus &source)
 {
-    const QDateTime t = platform::lastWriteTime(source);
-    if (t.isValid())
-        platform::setLastWriteTime(target, platform::fromDosDateTime(platform::toDosDateTime(t)));
+    const QDateTime t = platform::fromDosDateTime(platform::toDosDateTime(source.mtimeSec));
+    platform::setModificationTime(fd, t.toSecsSinceEpoch(), 0);
 }
+
+// The control's property of one kind, looked up once per copy.
+class ProgressProp {
+public:
+    ProgressProp(QObject *control, TProgressPropKind kind)
+        : m_control(control), m_prop(ProgressControls().ControlProp(control, kind))
+    {
+    }
+    void set(qint32 value) const
+    {
+        if (m_prop.isValid())
+            m_prop.write(m_control, QVariant(value));
+    }
+
+private:
+    QObject *m_control;
+    QMetaProperty m_prop;
+};
 
 } // namespace
 
@@ -154,41 +146,40 @@ void CreateFolderPath(const QString &path)
     if (parent == p)
         return;
     CreateFolderPath(parent);
-    const QByteArray host = hostName(p);
-    if (!host.isEmpty() && ::mkdir(host.constData(), 0777) != 0) // the caller checks with FolderExists
+    const QString host = platform::toHostPath(p);
+    if (!host.isEmpty() && !platform::makeFolder(host)) // the caller checks with FolderExists
         qCWarning(lcSetup) << "cannot create the folder" << host << ":" << platform::lastSystemError();
 }
 
 void CopyFileWithProgress(const QString &source, const QString &dest, QObject *control)
 {
     const QString target = FolderExists(dest) ? NormalizeDirName(dest) + platform::fileNamePart(source) : dest;
-    constexpr ssize_t blockSize = 8192;
+    constexpr qint64 blockSize = 8192;
     const auto buffer = std::make_unique<char[]>(blockSize);
-    const qint64 size = fileSize(source);
-    const int shift = scaleShift(size);
+    const ProgressProp position(control, pkPosition);
 
-    Fd in, out;
+    FileHandle in, out;
     try {
-        struct stat st {};
-        openSource(in, source, st);
+        FileStatus st;
+        in = openSource(source, st);
+        const int shift = scaleShift(st.size);
         if (control) {
-            ProgressSetMax(control, scaled(size, shift));
-            ProgressSetMin(control, 0);
-            ProgressSetPosition(control, 0);
+            ProgressProp(control, pkMax).set(scaled(st.size, shift));
+            ProgressProp(control, pkMin).set(0);
+            position.set(0);
         }
         CreateFolderPath(target.left(platform::lastSeparator(target) + 1));
-        createTarget(out, target, st);
+        out = createTarget(target, st);
         qint64 copied = 0;
-        ssize_t n;
+        qint64 n;
         do {
             n = readBlock(in.get(), buffer.get(), blockSize);
             copied += n;
             if (n > 0)
                 writeBlock(out.get(), buffer.get(), n);
-            if (control)
-                ProgressSetPosition(control, scaled(copied, shift));
+            position.set(scaled(copied, shift));
         } while (n == blockSize);
-        carryLastWriteTime(source, target);
+        carryLastWriteTime(out.get(), st);
         in.close();
         if (!out.close()) {
             qCWarning(lcSetup) << "closing" << target << "failed:" << platform::lastSystemError();
@@ -197,17 +188,14 @@ void CopyFileWithProgress(const QString &source, const QString &dest, QObject *c
     } catch (...) {
         out.close();
         in.close();
-        if (control) {
-            try {
-                ProgressSetPosition(control, 0);
-            } catch (...) {
-                // the copy's own failure is the one to report
-            }
+        try {
+            position.set(0);
+        } catch (...) {
+            // the copy's own failure is the one to report
         }
         throw;
     }
-    if (control)
-        ProgressSetPosition(control, 0);
+    position.set(0);
 }
 
 // ---------------------------------------------------------------- registry
@@ -255,23 +243,29 @@ static bool isNumeric(QMetaType type)
     }
 }
 
-bool TProgressList::SetControlProp(QObject *control, TProgressPropKind kind, qint32 value)
+QMetaProperty TProgressList::ControlProp(const QObject *control, TProgressPropKind kind) const
 {
     if (!control)
-        return false;
+        return {};
     const QMetaObject *mo = control->metaObject();
     const int i = IndexOfClass(mo);
     if (i < 0)
-        return false;
+        return {};
     const Entry &e = m_entries.at(i);
     const QString &name = kind == pkMax ? e.maxProp : kind == pkMin ? e.minProp : e.posProp;
     const int index = mo->indexOfProperty(name.toLatin1().constData());
     if (index < 0)
-        return false;
+        return {};
     const QMetaProperty prop = mo->property(index);
     if (!isNumeric(prop.metaType()) || !prop.isWritable())
-        return false;
-    return prop.write(control, QVariant(value));
+        return {};
+    return prop;
+}
+
+bool TProgressList::SetControlProp(QObject *control, TProgressPropKind kind, qint32 value)
+{
+    const QMetaProperty prop = ControlProp(control, kind);
+    return prop.isValid() && prop.write(control, QVariant(value));
 }
 
 TProgressList &ProgressControls()

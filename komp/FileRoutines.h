@@ -3,6 +3,7 @@
 // control, and the registry through which that copy drives a control of any
 // registered class. Paths are in drive form ("C:\TVO-DEMO\").
 #include <QList>
+#include <QMetaProperty>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -40,6 +41,8 @@ public:
     // false for no control, an unregistered class or a missing or
     // non-numeric property. Exceptions of the setter pass through.
     bool SetControlProp(QObject *control, TProgressPropKind kind, qint32 value);
+    // The property SetControlProp would write; invalid where it would fail.
+    QMetaProperty ControlProp(const QObject *control, TProgressPropKind kind) const;
     int Count() const { return int(m_entries.size()); }
 
 private:

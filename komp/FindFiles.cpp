@@ -1,19 +1,14 @@
 #include "FindFiles.h"
 
 #include "drives.h"
+#include "fileio.h"
 #include "files.h"
 #include "log.h"
 
 #include <QCollator>
 #include <QDate>
-#include <QFile>
 #include <QLocale>
 #include <algorithm>
-#include <ctime>
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace platform;
 
@@ -47,7 +42,7 @@ TFileObj *TFileList::Items(int index) const
     return m_items[size_t(index)].get();
 }
 
-void TFileList::Add(TFileObj *item) { m_items.emplace_back(item); }
+void TFileList::Add(std::unique_ptr<TFileObj> item) { m_items.push_back(std::move(item)); }
 
 void TFileList::Clear() { m_items.clear(); }
 
@@ -138,36 +133,30 @@ int RoundedPercent(std::int64_t index, std::int64_t count)
 
 namespace {
 
-// Days since 30 December 1899, local time, in the packed date-time format's
-// 2-second steps and range (1980 to 2107). localtime_r, unlike a QDateTime
-// conversion, does not look at the time-zone file again for every entry.
-double packedTime(const struct stat &st)
+// Days since 30 December 1899 of a packed date-time (local time, 2-second
+// steps).
+double packedDays(std::uint32_t dos)
 {
     static const QDate epoch(1899, 12, 30);
-    struct tm tm {};
-    const time_t secs = st.st_mtim.tv_sec;
-    if (!localtime_r(&secs, &tm) || tm.tm_year < 80)
-        return double(epoch.daysTo(QDate(1980, 1, 1)));
-    if (tm.tm_year > 207)
-        return double(epoch.daysTo(QDate(2107, 12, 31))) + 86398 / 86400.0;
-    const int daySecs = tm.tm_hour * 3600 + tm.tm_min * 60 + (std::min(tm.tm_sec, 59) & ~1);
-    return double(epoch.daysTo(QDate(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday))) + daySecs / 86400.0;
+    const QDate day(int(dos >> 25) + 1980, int((dos >> 21) & 0x0F), int((dos >> 16) & 0x1F));
+    const int daySecs = int((dos >> 11) & 0x1F) * 3600 + int((dos >> 5) & 0x3F) * 60 + int(dos & 0x1F) * 2;
+    return double(epoch.daysTo(day)) + daySecs / 86400.0;
 }
 
-struct DirCloser {
-    void operator()(DIR *d) const { closedir(d); }
-};
-using DirHandle = std::unique_ptr<DIR, DirCloser>;
+// A mask that every name matches needs no case folding.
+bool matchesEverything(const QString &mask)
+{
+    return !mask.isEmpty() && (mask == QLatin1String("*.*") || mask.count('*') == mask.size());
+}
 
 // One entry of the folder being scanned; the file system is asked about it
-// only when a mask or the descent needs to know.
+// only when a mask or the descent needs to know, and then once.
 struct Entry {
     QByteArray raw;
     QString name;
-    QString folded;
+    QString folded; // filled when a mask needs it
     bool probed = false;
-    int attrs = -1; // -1: vanished or unreadable
-    struct stat st {};
+    FileStatus st; // attrs -1: vanished or unreadable
 };
 
 QString joinHost(const QString &folder, const QString &name)
@@ -181,12 +170,13 @@ struct TFindFiles::Walk {
     TFindFiles &ff;
     QString root;        // drive form, with "\"
     QStringList masks;   // case-folded
+    std::vector<bool> matchAll; // per mask: every name matches
     int include = 0;     // platform bits that may be present on a listed entry
     struct Folder {
         QString drive; // without a trailing "\" (except the root)
         QString host;
-        dev_t dev;
-        ino_t ino;
+        std::uint64_t dev;
+        std::uint64_t ino;
         qsizetype parent; // index in the queue, -1 for the root
     };
     std::vector<Folder> queue;
@@ -195,7 +185,7 @@ struct TFindFiles::Walk {
     // the folders it lies in: descending into it again would be a link cycle.
     // A link to any other folder is followed, so the folder behind it is
     // listed under both names and no real folder is ever left out.
-    bool onChain(qsizetype index, dev_t dev, ino_t ino) const
+    bool onChain(qsizetype index, std::uint64_t dev, std::uint64_t ino) const
     {
         for (; index >= 0; index = queue[size_t(index)].parent)
             if (queue[size_t(index)].dev == dev && queue[size_t(index)].ino == ino)
@@ -203,21 +193,20 @@ struct TFindFiles::Walk {
         return false;
     }
 
-    void probe(DIR *d, const QString &host, Entry &e) const
+    static void probe(const FolderWalker &dir, Entry &e)
     {
         if (e.probed)
             return;
         e.probed = true;
-        if (fstatat(dirfd(d), e.raw.constData(), &e.st, 0) == 0)
-            e.attrs = hostFileAttributes(joinHost(host, e.name));
+        e.st = dir.status(e.raw);
     }
 
     bool passes(const Entry &e) const
     {
         const int gated = faHidden | faSysFile | faVolumeID | faDirectory;
-        if (e.attrs < 0 || (e.attrs & gated & ~include))
+        if (e.st.attrs < 0 || (e.st.attrs & gated & ~include))
             return false;
-        const TFileAttrs have = TFileAttrs::fromPlatform(e.attrs);
+        const TFileAttrs have = TFileAttrs::fromPlatform(e.st.attrs);
         for (int a = atReadOnly; a <= atDirectory; ++a)
             if (ff.m_modes[a] == fmYes && !have.contains(TFileAttr(a)))
                 return false;
@@ -226,20 +215,18 @@ struct TFindFiles::Walk {
 
     void add(const QString &subDir, const Entry &e) const
     {
-        auto *obj = new TFileObj(root, subDir, e.name, TFileAttrs::fromPlatform(e.attrs), packedTime(e.st),
-                                 std::int32_t(std::uint32_t(e.st.st_size)));
+        auto obj = std::make_unique<TFileObj>(root, subDir, e.name, TFileAttrs::fromPlatform(e.st.attrs),
+                                              packedDays(toDosDateTime(e.st.mtimeSec)),
+                                              std::int32_t(std::uint32_t(e.st.size)));
         bool accept = true, stop = false;
         try {
             if (ff.OnAddFile)
-                ff.OnAddFile(obj, accept, stop);
-            if (accept)
-                ff.FileList.Add(obj);
-            else
-                delete obj;
+                ff.OnAddFile(obj.get(), accept, stop);
         } catch (...) {
-            delete obj; // a failing handler costs only this item
-            return;
+            return; // a failing handler costs only this item
         }
+        if (accept)
+            ff.FileList.Add(std::move(obj));
         if (stop)
             throw EAbort();
     }
@@ -247,30 +234,28 @@ struct TFindFiles::Walk {
     void scan(qsizetype index)
     {
         const Folder f = queue[size_t(index)]; // a copy: the queue grows below
-        struct stat st {};
-        const QByteArray hostBytes = QFile::encodeName(f.host);
-        if (::stat(hostBytes.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || access(hostBytes.constData(), X_OK) != 0)
-            return;
-        DirHandle d(opendir(hostBytes.constData()));
-        if (!d)
+        FolderWalker dir(f.host);
+        if (!dir.isOpen())
             return;
         std::vector<Entry> entries;
-        while (const dirent *de = readdir(d.get())) {
+        QByteArray raw;
+        while (dir.next(raw)) {
             Entry e;
-            e.raw = QByteArray(de->d_name);
-            if (e.raw == "." || e.raw == "..")
-                continue;
-            e.name = QFile::decodeName(e.raw);
-            e.folded = e.name.toCaseFolded();
+            e.name = hostNameFromBytes(raw);
+            e.raw = std::move(raw);
             entries.push_back(std::move(e));
         }
         const QString withSlash = f.drive.endsWith('\\') ? f.drive : f.drive + '\\';
         const QString subDir = withSlash.mid(root.size());
-        for (const QString &mask : masks) {
+        for (qsizetype m = 0; m < masks.size(); ++m) {
             for (Entry &e : entries) {
-                if (!matchFolded(e.folded, mask))
-                    continue;
-                probe(d.get(), f.host, e);
+                if (!matchAll[size_t(m)]) {
+                    if (e.folded.isNull())
+                        e.folded = e.name.toCaseFolded();
+                    if (!matchFolded(e.folded, masks[m]))
+                        continue;
+                }
+                probe(dir, e);
                 if (passes(e))
                     add(subDir, e);
             }
@@ -278,12 +263,12 @@ struct TFindFiles::Walk {
         if (!ff.m_recurse)
             return;
         for (Entry &e : entries) {
-            probe(d.get(), f.host, e);
-            if (e.attrs < 0 || !(e.attrs & faDirectory))
+            probe(dir, e);
+            if (!e.st.isFolder())
                 continue;
-            if (onChain(index, e.st.st_dev, e.st.st_ino))
+            if (onChain(index, e.st.dev, e.st.ino))
                 continue; // a link back up the tree
-            queue.push_back({withSlash + e.name, joinHost(f.host, e.name), e.st.st_dev, e.st.st_ino, index});
+            queue.push_back({withSlash + e.name, joinHost(f.host, e.name), e.st.dev, e.st.ino, index});
         }
     }
 };
@@ -300,7 +285,7 @@ void TFindFiles::Search()
     if (m_mask.isEmpty())
         throw EFindFilesError(QStringLiteral("Missing \"Mask\" property"));
 
-    Walk w{*this, {}, {}, 0, {}};
+    Walk w{*this, {}, {}, {}, 0, {}};
     const int bits[] = {faReadOnly, faArchive, faSysFile, faHidden, faDirectory};
     for (int a = atReadOnly; a <= atDirectory; ++a)
         if (m_modes[a] != fmNo)
@@ -311,15 +296,13 @@ void TFindFiles::Search()
     // The folder is resolved against the current folder but never made the
     // current folder: nothing else in the process sees the search.
     const QString host = toHostPath(m_directory);
-    const QByteArray hostBytes = QFile::encodeName(host);
-    struct stat st {};
     QString root = host.isEmpty() ? QString() : toDrivePath(host);
-    if (root.isEmpty() || ::stat(hostBytes.constData(), &st) != 0 || !S_ISDIR(st.st_mode)
-        || access(hostBytes.constData(), X_OK) != 0) {
+    const FileStatus st = root.isEmpty() ? FileStatus() : hostStatus(host);
+    if (!st.isFolder() || !canEnter(host)) {
         QString why = platform::lastSystemError();
         if (root.isEmpty())
             why = QStringLiteral("no drive behind it");
-        else if (st.st_mode != 0 && !S_ISDIR(st.st_mode))
+        else if (st.exists() && !st.isFolder())
             why = QStringLiteral("not a folder");
         qCWarning(lcSetup) << "cannot search" << host << ":" << why;
         throw EFindFilesError(QStringLiteral("Can not access the directory \"%1\".").arg(m_directory));
@@ -327,9 +310,11 @@ void TFindFiles::Search()
     if (!root.endsWith('\\'))
         root += '\\';
     w.root = root;
-    for (const QString &m : m_mask.split(';'))
+    for (const QString &m : m_mask.split(';')) {
         w.masks << m.toCaseFolded();
-    w.queue.push_back({root, host, st.st_dev, st.st_ino, -1});
+        w.matchAll.push_back(matchesEverything(m));
+    }
+    w.queue.push_back({root, host, st.dev, st.ino, -1});
 
     const bool report = m_recurse && OnProgress;
     int shown = 0;

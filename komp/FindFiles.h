@@ -75,7 +75,7 @@ public:
     int Count() const { return int(m_items.size()); }
     // Throws EListError for an index outside 0..Count-1.
     TFileObj *Items(int index) const;
-    void Add(TFileObj *item); // takes ownership
+    void Add(std::unique_ptr<TFileObj> item);
     void Clear();
     // By FullName in the user's collation (with or without case) or by Time;
     // any other value leaves the list as it is.

@@ -1,10 +1,10 @@
 #include "exploratorGeom.h"
 
 #include "drives.h"
+#include "fileio.h"
 #include "files.h"
 #include "Utils.h"
 
-#include <QDir>
 #include <algorithm>
 #include <cmath>
 
@@ -87,6 +87,26 @@ bool folderExists(const QString &path)
 
 } // namespace explorer
 
+namespace {
+
+// The subfolder of a host folder whose name equals name without regard to
+// case (the first by name when several do); empty when there is none.
+QString subfolderLike(const QString &hostFolder, const QString &name)
+{
+    platform::FolderWalker dir(hostFolder);
+    QString best;
+    QByteArray raw;
+    while (dir.next(raw)) {
+        const QString entry = platform::hostNameFromBytes(raw);
+        if (entry.compare(name, Qt::CaseInsensitive) == 0 && (best.isNull() || entry < best)
+            && dir.status(raw).isFolder())
+            best = entry;
+    }
+    return best;
+}
+
+} // namespace
+
 namespace explorer {
 
 QString existingFolder(const QString &path)
@@ -103,14 +123,10 @@ QString existingFolder(const QString &path)
     for (const QString &name : full.mid(3).split('\\', Qt::SkipEmptyParts)) {
         QString next = resolved + name;
         if (!folderExists(next)) {
-            const QStringList entries = QDir(platform::toHostPath(resolved))
-                                            .entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-            const auto hit = std::find_if(entries.begin(), entries.end(), [&name](const QString &e) {
-                return e.compare(name, Qt::CaseInsensitive) == 0;
-            });
-            if (hit == entries.end())
+            const QString hit = subfolderLike(platform::toHostPath(resolved), name);
+            if (hit.isEmpty())
                 return QString();
-            next = resolved + *hit;
+            next = resolved + hit;
         }
         resolved = next + '\\';
     }

@@ -12,6 +12,13 @@ public:
     ~FileHandle() { close(); }
     FileHandle(const FileHandle &) = delete;
     FileHandle &operator=(const FileHandle &) = delete;
+    FileHandle(FileHandle &&o) noexcept : m_fd(o.release()) {}
+    FileHandle &operator=(FileHandle &&o) noexcept
+    {
+        if (this != &o)
+            reset(o.release());
+        return *this;
+    }
 
     void reset(int fd)
     {
@@ -19,6 +26,13 @@ public:
         m_fd = fd;
     }
     int get() const { return m_fd; }
+    // Gives up ownership without closing.
+    int release()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
     // False when the system reports a failure at closing: a delayed write
     // error on some file systems is the first sign of a failed write.
     bool close()

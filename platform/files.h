@@ -29,7 +29,9 @@ std::int64_t diskFreeBytes(const QString &path);
 // Packed date-time of 2-second precision (local time), as file systems of the
 // designed platform keep it: bits 25-31 year-1980, 21-24 month, 16-20 day,
 // 11-15 hour, 5-10 minute, 0-4 second/2.
+// Times before 1980 give the first value, times after 2107 the last.
 std::uint32_t toDosDateTime(const QDateTime &t);
+std::uint32_t toDosDateTime(std::int64_t unixSeconds);
 QDateTime fromDosDateTime(std::uint32_t dos);
 
 // Last-write time; an invalid QDateTime when the file is missing.

@@ -1,38 +1,22 @@
 #include "files.h"
 #include "drives.h"
+#include "fileio.h"
 #include "log.h"
 
-#include <QFileInfo>
+#include <ctime>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <fcntl.h>
-#include <sys/time.h>
 
 namespace platform {
 
-int hostFileAttributes(const QString &hostPath)
-{
-    struct stat st {};
-    if (hostPath.isEmpty() || ::stat(hostPath.toUtf8().constData(), &st) != 0)
-        return -1;
-    int a = 0;
-    if (S_ISDIR(st.st_mode))
-        a |= faDirectory;
-    else if (S_ISREG(st.st_mode))
-        a |= faArchive;
-    if (!(st.st_mode & S_IWUSR))
-        a |= faReadOnly;
-    const QString name = QFileInfo(hostPath).fileName();
-    if (name.startsWith('.') && name != QLatin1String(".") && name != QLatin1String(".."))
-        a |= faHidden;
-    return a;
-}
+int hostFileAttributes(const QString &hostPath) { return hostStatus(hostPath).attrs; }
 
 int fileAttributes(const QString &path) { return hostFileAttributes(toHostPath(path)); }
 
 bool setFileAttributes(const QString &path, int attrs)
 {
-    const QByteArray host = toHostPath(path).toUtf8();
+    const QByteArray host = hostNameBytes(toHostPath(path));
     struct stat st {};
     if (host.isEmpty() || ::stat(host.constData(), &st) != 0)
         return false;
@@ -51,25 +35,30 @@ bool setFileAttributes(const QString &path, int attrs)
 
 std::int64_t diskFreeBytes(const QString &path)
 {
-    const QByteArray host = toHostPath(path).toUtf8();
+    const QByteArray host = hostNameBytes(toHostPath(path));
     struct statvfs sv {};
     if (host.isEmpty() || ::statvfs(host.constData(), &sv) != 0)
         return -1;
     return std::int64_t(sv.f_bavail) * std::int64_t(sv.f_frsize);
 }
 
-std::uint32_t toDosDateTime(const QDateTime &t)
+std::uint32_t toDosDateTime(std::int64_t unixSeconds)
 {
-    const QDateTime l = t.toLocalTime();
-    const QDate d = l.date();
-    const QTime tm = l.time();
-    if (d.year() < 1980)
-        return (1u << 21) | (1u << 16); // 1980-01-01 00:00:00, the first value
-    if (d.year() > 2107)
-        return 0xFF9FBF7Du; // 2107-12-31 23:59:58, the last value
-    return std::uint32_t(d.year() - 1980) << 25 | std::uint32_t(d.month()) << 21 | std::uint32_t(d.day()) << 16
-        | std::uint32_t(tm.hour()) << 11 | std::uint32_t(tm.minute()) << 5 | std::uint32_t(tm.second() / 2);
+    constexpr std::uint32_t first = (1u << 21) | (1u << 16); // 1980-01-01 00:00:00
+    constexpr std::uint32_t last = 0xFF9FBF7Du;              // 2107-12-31 23:59:58
+    // localtime_r, unlike a QDateTime conversion, does not look at the time
+    // zone again for every call.
+    struct tm tm {};
+    const time_t secs = time_t(unixSeconds);
+    if (!localtime_r(&secs, &tm) || tm.tm_year < 80)
+        return first;
+    if (tm.tm_year > 207)
+        return last;
+    return std::uint32_t(tm.tm_year - 80) << 25 | std::uint32_t(tm.tm_mon + 1) << 21 | std::uint32_t(tm.tm_mday) << 16
+        | std::uint32_t(tm.tm_hour) << 11 | std::uint32_t(tm.tm_min) << 5 | std::uint32_t(std::min(tm.tm_sec, 59) / 2);
 }
+
+std::uint32_t toDosDateTime(const QDateTime &t) { return toDosDateTime(t.toSecsSinceEpoch()); }
 
 QDateTime fromDosDateTime(std::uint32_t dos)
 {
@@ -80,16 +69,15 @@ QDateTime fromDosDateTime(std::uint32_t dos)
 
 QDateTime lastWriteTime(const QString &path)
 {
-    struct stat st {};
-    const QByteArray host = toHostPath(path).toUtf8();
-    if (host.isEmpty() || ::stat(host.constData(), &st) != 0)
+    const FileStatus s = hostStatus(toHostPath(path));
+    if (!s.exists())
         return {};
-    return QDateTime::fromMSecsSinceEpoch(qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000);
+    return QDateTime::fromMSecsSinceEpoch(s.mtimeSec * 1000 + s.mtimeNsec / 1000000);
 }
 
 bool setLastWriteTime(const QString &path, const QDateTime &t)
 {
-    const QByteArray host = toHostPath(path).toUtf8();
+    const QByteArray host = hostNameBytes(toHostPath(path));
     if (host.isEmpty() || !t.isValid())
         return false;
     struct timespec ts[2];

@@ -1,13 +1,17 @@
 #include "AppCore.h"
 #include "FindFiles.h"
 #include "drives.h"
+#include "fileio.h"
 #include "files.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <fcntl.h>
 #include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
 
 class TestFindFiles : public QObject {
     Q_OBJECT
@@ -223,6 +227,32 @@ private slots:
         QVERIFY(all.indexOf("Sub") < all.indexOf("Sub\\.profile"));
         QVERIFY(all.indexOf("Sub\\Deeper") < all.indexOf("Sub\\Deeper\\Makefile"));
         QVERIFY(all.indexOf("r.txt") < all.indexOf("Sub\\.profile"));
+    }
+
+    void namesThatAreNotUtf8()
+    {
+        // cp1250 and a bare 0xFF: listed, descended into, and mapped back to
+        // the very bytes on disk.
+        const QByteArray root = QFile::encodeName(tmp->path());
+        QCOMPARE(::mkdir(root + "/kat\xFF", 0755), 0);
+        for (const QByteArray &rel : {QByteArray("kat\xFF/ceny\xB9.dbf"), QByteArray("plik\xFF")}) {
+            const int fd = ::open(root + '/' + rel, O_WRONLY | O_CREAT, 0644);
+            QVERIFY(fd >= 0);
+            ::close(fd);
+        }
+        TFindFiles ff;
+        ff.setDirectory("T:\\");
+        ff.setRecurse(true);
+        ff.setaDirectory(fmDontCare);
+        ff.Search();
+        QCOMPARE(ff.FileList.Count(), 3);
+        QStringList hosts;
+        for (int i = 0; i < ff.FileList.Count(); ++i) {
+            const QString host = platform::toHostPath(ff.FileList.Items(i)->FullName());
+            hosts << QString::fromLatin1(platform::hostNameBytes(host).mid(root.size() + 1).toPercentEncoding("/"));
+            QVERIFY(platform::hostStatus(host).exists());
+        }
+        QCOMPARE(sorted(hosts), (QStringList{"kat%FF", "kat%FF/ceny%B9.dbf", "plik%FF"}));
     }
 
     void rootForms_data()

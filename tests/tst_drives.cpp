@@ -126,6 +126,7 @@ private slots:
         QFETCH(QDateTime, time);
         QFETCH(QDateTime, packed);
         QCOMPARE(fromDosDateTime(toDosDateTime(time)), packed);
+        QCOMPARE(fromDosDateTime(toDosDateTime(time.toSecsSinceEpoch())), packed);
     }
 
     void freeSpace()

@@ -443,6 +443,39 @@ private slots:
         QVERIFY(QFileInfo::exists(desktop + "/Tavro 2010 DEMO.desktop"));
     }
 
+    void copiesNamesThatAreNotUtf8()
+    {
+        // Names written in another code page (cp1250) or holding 0xFF are
+        // copied byte for byte, folders with everything under them.
+        QDir(host("cd5")).removeRecursively();
+        makeInstaller(host("cd5/setup"), {}, false);
+        const QByteArray src = QFile::encodeName(host("cd5/TVO-DEMO/"));
+        const QByteArray dst = QFile::encodeName(host("target/"));
+        QVERIFY(QDir().mkpath(host("cd5/TVO-DEMO")));
+        QCOMPARE(::mkdir(src + "kat\xFF", 0755), 0);
+        QCOMPARE(::mkdir(src + "kat\xFF/g\xB9\xEA", 0755), 0);
+        const QList<QByteArray> files{"plik\xFF.txt", "kat\xFF/a.txt", "kat\xFF/g\xB9\xEA/ceny\x9C.dbf"};
+        for (const QByteArray &rel : files) {
+            const int fd = ::open(src + rel, O_WRONLY | O_CREAT, 0644);
+            QVERIFY(fd >= 0);
+            QCOMPARE(::write(fd, rel.constData(), size_t(rel.size())), ssize_t(rel.size()));
+            ::close(fd);
+        }
+        Answers a;
+        Wizard w;
+        prepare(w, "cd5/setup");
+        w.RunInstallation();
+        QCOMPARE(a.asked, QStringList());
+        QCOMPARE(w.gaugeInstalka->progress(), 6); // 2 folders, 3 files, the shortcut
+        for (const QByteArray &rel : files) {
+            char buf[64] = {};
+            const int fd = ::open(dst + rel, O_RDONLY);
+            QVERIFY2(fd >= 0, rel.toPercentEncoding().constData());
+            QCOMPARE(QByteArray(buf, int(::read(fd, buf, sizeof buf))), rel);
+            ::close(fd);
+        }
+    }
+
     void missingSourceFolder()
     {
         QDir(host("cd3")).removeRecursively();

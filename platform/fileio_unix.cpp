@@ -1,0 +1,300 @@
+#include "fileio.h"
+#include "files.h"
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+// ---- names ------------------------------------------------------------------
+
+namespace {
+
+constexpr char16_t kRawByteBase = 0xDC00; // + a byte of 0x80..0xFF
+
+// Length of the valid UTF-8 sequence at p (at most n bytes), 0 when the
+// bytes there are not one (overlong forms, surrogates and values above
+// U+10FFFF are not), and its code point.
+int utf8Sequence(const unsigned char *p, std::size_t n, char32_t &cp)
+{
+    const unsigned char b = p[0];
+    int len;
+    char32_t min;
+    if (b < 0x80) {
+        cp = b;
+        return 1;
+    } else if (b >= 0xC2 && b <= 0xDF) {
+        len = 2, cp = b & 0x1F, min = 0x80;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        len = 3, cp = b & 0x0F, min = 0x800;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        len = 4, cp = b & 0x07, min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (n < std::size_t(len))
+        return 0;
+    for (int i = 1; i < len; ++i) {
+        if ((p[i] & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return len;
+}
+
+bool isRawByteChar(char16_t c) { return c >= kRawByteBase + 0x80 && c <= kRawByteBase + 0xFF; }
+
+} // namespace
+
+QString hostNameFromBytes(const char *bytes, std::size_t len)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes);
+    std::size_t i = 0;
+    char32_t cp;
+    while (i < len) {
+        const int n = utf8Sequence(p + i, len - i, cp);
+        if (n == 0)
+            break;
+        i += std::size_t(n);
+    }
+    if (i == len)
+        return QString::fromUtf8(bytes, qsizetype(len));
+    QString out;
+    out.reserve(qsizetype(len));
+    for (i = 0; i < len;) {
+        const int n = utf8Sequence(p + i, len - i, cp);
+        if (n == 0) {
+            out.append(QChar(char16_t(kRawByteBase + p[i])));
+            ++i;
+            continue;
+        }
+        if (cp >= 0x10000) {
+            out.append(QChar(QChar::highSurrogate(cp)));
+            out.append(QChar(QChar::lowSurrogate(cp)));
+        } else {
+            out.append(QChar(char16_t(cp)));
+        }
+        i += std::size_t(n);
+    }
+    return out;
+}
+
+bool hasRawBytes(const QString &name)
+{
+    const QChar *c = name.constData();
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        if (c[i].isHighSurrogate() && i + 1 < name.size() && c[i + 1].isLowSurrogate())
+            ++i;
+        else if (isRawByteChar(c[i].unicode()))
+            return true;
+    }
+    return false;
+}
+
+QByteArray hostNameBytes(const QString &name)
+{
+    if (!hasRawBytes(name))
+        return name.toUtf8();
+    QByteArray out;
+    out.reserve(name.size() * 3);
+    const QChar *c = name.constData();
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        if (c[i].isHighSurrogate() && i + 1 < name.size() && c[i + 1].isLowSurrogate()) {
+            out += QStringView(c + i, 2).toUtf8();
+            ++i;
+        } else if (isRawByteChar(c[i].unicode())) {
+            out += char(c[i].unicode() - kRawByteBase);
+        } else {
+            out += QStringView(c + i, 1).toUtf8();
+        }
+    }
+    return out;
+}
+
+// ---- status -------------------------------------------------------------------
+
+namespace {
+
+FileStatus fromStat(const struct stat &st)
+{
+    FileStatus s;
+    s.attrs = 0;
+    if (S_ISDIR(st.st_mode))
+        s.attrs |= faDirectory;
+    else if (S_ISREG(st.st_mode))
+        s.attrs |= faArchive;
+    if (!(st.st_mode & S_IWUSR))
+        s.attrs |= faReadOnly;
+    s.size = st.st_size;
+    s.mtimeSec = st.st_mtim.tv_sec;
+    s.mtimeNsec = std::int32_t(st.st_mtim.tv_nsec);
+    s.dev = st.st_dev;
+    s.ino = st.st_ino;
+    s.mode = st.st_mode & 07777;
+    return s;
+}
+
+// A name that starts with a dot is hidden ("." and ".." are not names).
+bool hiddenName(const char *name, std::size_t len)
+{
+    return len > 0 && name[0] == '.' && !(len == 1 || (len == 2 && name[1] == '.'));
+}
+
+} // namespace
+
+bool FileStatus::isFolder() const { return attrs >= 0 && (attrs & faDirectory); }
+
+FileStatus hostStatus(const QString &hostPath)
+{
+    struct stat st {};
+    const QByteArray host = hostNameBytes(hostPath);
+    if (host.isEmpty() || ::stat(host.constData(), &st) != 0)
+        return {};
+    FileStatus s = fromStat(st);
+    const qsizetype slash = host.lastIndexOf('/');
+    const char *name = host.constData() + slash + 1;
+    if (hiddenName(name, std::size_t(host.size() - slash - 1)))
+        s.attrs |= faHidden;
+    return s;
+}
+
+bool canEnter(const QString &hostPath)
+{
+    const QByteArray host = hostNameBytes(hostPath);
+    return !host.isEmpty() && ::access(host.constData(), X_OK) == 0;
+}
+
+FileStatus descriptorStatus(int fd)
+{
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0)
+        return {};
+    return fromStat(st);
+}
+
+// ---- opening --------------------------------------------------------------------
+
+namespace {
+
+int openRetrying(const QString &hostPath, int flags, mode_t mode = 0)
+{
+    const QByteArray host = hostNameBytes(hostPath);
+    if (host.isEmpty()) {
+        errno = ENOENT;
+        return -1;
+    }
+    int fd;
+    do
+        fd = ::open(host.constData(), flags | O_CLOEXEC, mode);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+} // namespace
+
+FileHandle openForReading(const QString &hostPath) { return FileHandle(openRetrying(hostPath, O_RDONLY)); }
+
+FileHandle createFile(const QString &hostPath)
+{
+    return FileHandle(openRetrying(hostPath, O_RDWR | O_CREAT | O_TRUNC, 0666));
+}
+
+bool makeFolder(const QString &hostPath)
+{
+    const QByteArray host = hostNameBytes(hostPath);
+    if (host.isEmpty()) {
+        errno = ENOENT;
+        return false;
+    }
+    return ::mkdir(host.constData(), 0777) == 0;
+}
+
+void carryExecutePermission(int fd, std::uint32_t sourceMode)
+{
+    struct stat now {};
+    if ((sourceMode & 0111) && ::fstat(fd, &now) == 0)
+        ::fchmod(fd, (now.st_mode & 07777) | (((now.st_mode & 0444) >> 2) & (sourceMode & 0111)));
+}
+
+bool setModificationTime(int fd, std::int64_t sec, std::int32_t nsec)
+{
+    struct timespec ts[2];
+    ts[0].tv_sec = 0;
+    ts[0].tv_nsec = UTIME_OMIT;
+    ts[1].tv_sec = time_t(sec);
+    ts[1].tv_nsec = nsec;
+    return ::futimens(fd, ts) == 0;
+}
+
+// ---- reading and writing ----------------------------------------------------------
+
+std::int64_t readSome(int fd, void *buf, std::size_t len)
+{
+    ssize_t n;
+    do
+        n = ::read(fd, buf, len);
+    while (n < 0 && errno == EINTR);
+    return n;
+}
+
+// ---- walking a folder -----------------------------------------------------------
+
+FolderWalker::FolderWalker(const QString &hostPath)
+{
+    const QByteArray host = hostNameBytes(hostPath);
+    if (host.isEmpty())
+        return;
+    int fd;
+    do
+        fd = ::open(host.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return;
+    // A folder that can be read but not entered gives names without status.
+    if (::faccessat(fd, ".", X_OK, 0) != 0) {
+        ::close(fd);
+        return;
+    }
+    DIR *d = ::fdopendir(fd);
+    if (!d)
+        ::close(fd);
+    m_dir = d;
+}
+
+FolderWalker::~FolderWalker()
+{
+    if (m_dir)
+        ::closedir(static_cast<DIR *>(m_dir));
+}
+
+bool FolderWalker::next(QByteArray &rawName)
+{
+    if (!m_dir)
+        return false;
+    while (const dirent *de = ::readdir(static_cast<DIR *>(m_dir))) {
+        const char *n = de->d_name;
+        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
+            continue;
+        rawName = QByteArray(n);
+        return true;
+    }
+    return false;
+}
+
+FileStatus FolderWalker::status(const QByteArray &rawName) const
+{
+    struct stat st {};
+    if (!m_dir || ::fstatat(::dirfd(static_cast<DIR *>(m_dir)), rawName.constData(), &st, 0) != 0)
+        return {};
+    FileStatus s = fromStat(st);
+    if (hiddenName(rawName.constData(), std::size_t(rawName.size())))
+        s.attrs |= faHidden;
+    return s;
+}
+
+} // namespace platform
