@@ -25,6 +25,7 @@
 #include <cstdio>
 #include <memory>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
