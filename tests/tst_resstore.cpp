@@ -1,92 +1,16 @@
 // The resource store on its own: stored and compressed resources written and
 // read back, earlier and newer format versions, and damaged compressed bytes.
-#include "resstore.h"
-#include "resstore_format.h"
+#include "storefixtures.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <fcntl.h>
 #include <unistd.h>
-#include <zstd.h>
 
 using platform::ResourceStore;
 using platform::StoreMethod;
-namespace fmt = platform::storeformat;
-
-namespace {
-
-QByteArray noise(int size, quint32 seed)
-{
-    QByteArray b(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i) {
-        seed = seed * 1664525u + 1013904223u;
-        b[i] = char(seed >> 24);
-    }
-    return b;
-}
-
-QByteArray text(int size)
-{
-    QByteArray b;
-    for (int i = 0; b.size() < size; ++i)
-        b += "line " + QByteArray::number(i % 977) + " of the price list\n";
-    b.truncate(size);
-    return b;
-}
-
-QByteArray zstdFrame(const QByteArray &in)
-{
-    QByteArray out(qsizetype(ZSTD_compressBound(std::size_t(in.size()))), Qt::Uninitialized);
-    const std::size_t n = ZSTD_compress(out.data(), std::size_t(out.size()), in.constData(), std::size_t(in.size()), 3);
-    out.truncate(qsizetype(n));
-    return out;
-}
-
-// One resource as a hand-made index describes it.
-struct Raw {
-    std::string name;
-    QByteArray stored;
-    StoreMethod method = StoreMethod::Stored;
-    quint64 originalSize = 0;
-    quint32 crc = 0;
-};
-
-// A store built byte by byte after a non-ELF prefix, in format version 1 or 2
-// (or any number, for the version check).
-QByteArray handMadeStore(const QList<Raw> &res, quint32 version)
-{
-    QByteArray file(100, 'P');
-    std::string index;
-    fmt::put<quint32>(index, quint32(res.size()));
-    for (const Raw &r : res) {
-        fmt::put<quint32>(index, platform::kRawDataResource);
-        fmt::put<quint16>(index, quint16(r.name.size()));
-        index += r.name;
-        fmt::put<quint64>(index, quint64(file.size()));
-        fmt::put<quint64>(index, quint64(r.stored.size()));
-        fmt::put<quint32>(index, r.crc);
-        if (version >= 2) {
-            fmt::put<quint8>(index, quint8(r.method));
-            fmt::put<quint64>(index, r.originalSize);
-        }
-        file += r.stored;
-    }
-    std::string trailer(platform::kStoreMagic, sizeof platform::kStoreMagic);
-    fmt::put<quint32>(trailer, version);
-    fmt::put<quint32>(trailer, platform::crc32(0, index.data(), index.size()));
-    fmt::put<quint64>(trailer, quint64(file.size()));
-    fmt::put<quint64>(trailer, quint64(index.size()));
-    return file + QByteArray::fromStdString(index + trailer);
-}
-
-Raw compressedRaw(const QByteArray &original)
-{
-    return {"R", zstdFrame(original), StoreMethod::Zstd, quint64(original.size()),
-            platform::crc32(0, original.constData(), std::size_t(original.size()))};
-}
-
-} // namespace
+using namespace storefixtures;
 
 class TestResStore : public QObject {
     Q_OBJECT
@@ -224,59 +148,6 @@ private slots:
         QVERIFY(store.resources().empty());
     }
 
-    // A damaged compressed resource is reported as damage, never written out
-    // as if it were whole, and never crashes the reader.
-    void damagedCompressed_data()
-    {
-        QTest::addColumn<QString>("damage");
-        QTest::newRow("frame cut short by one byte") << "cut:1";
-        QTest::newRow("frame cut in half") << "cut:half";
-        QTest::newRow("only the frame header") << "keep:6";
-        QTest::newRow("garbage after the frame") << "append";
-        QTest::newRow("flipped byte in the frame header") << "flip:4";
-        QTest::newRow("flipped byte in the block header") << "flip:header";
-        QTest::newRow("flipped byte in the middle") << "flip:mid";
-        QTest::newRow("flipped last byte") << "flip:last";
-        QTest::newRow("recorded size too small") << "size:-1";
-        QTest::newRow("recorded size too large") << "size:+1";
-        QTest::newRow("wrong CRC") << "crc";
-        QTest::newRow("not a zstd frame") << "noise";
-    }
-    void damagedCompressed()
-    {
-        QFETCH(QString, damage);
-        const QByteArray original = text(400000) + noise(20000, 3);
-        Raw r = compressedRaw(original);
-        const qsizetype n = r.stored.size();
-        if (damage == "cut:1")
-            r.stored.chop(1);
-        else if (damage == "cut:half")
-            r.stored.truncate(n / 2);
-        else if (damage == "keep:6")
-            r.stored.truncate(6);
-        else if (damage == "append")
-            r.stored += "more";
-        else if (damage.startsWith("flip:")) {
-            const QString at = damage.mid(5);
-            const qsizetype i = at == "header" ? 7 : at == "mid" ? n / 2 : at == "last" ? n - 1 : at.toInt();
-            r.stored[i] = char(r.stored[i] ^ 0x55);
-        } else if (damage == "size:-1")
-            r.originalSize -= 1;
-        else if (damage == "size:+1")
-            r.originalSize += 1;
-        else if (damage == "crc")
-            r.crc ^= 1;
-        else
-            r.stored = noise(int(n), 5);
-        writeFile(path("bad"), handMadeStore({r}, 2));
-
-        ResourceStore store;
-        QCOMPARE(store.open(QFile::encodeName(path("bad")).toStdString(), "C:\\setup"), ResourceStore::Valid);
-        QCOMPARE(copyOut(store, "R", path("out")), ResourceStore::CrcMismatch);
-        QCOMPARE(QString::fromStdString(store.errorString()),
-                 QStringLiteral("The installer file C:\\setup is damaged: resource R fails its CRC check."));
-        QVERIFY(readFile(path("out")).size() <= original.size());
-    }
 };
 
 QTEST_GUILESS_MAIN(TestResStore)

@@ -1,0 +1,86 @@
+#pragma once
+// Stores for the store's tests: contents that compress or do not, zstd
+// frames, and stores built byte by byte (any format version, any damage).
+#include "resstore.h"
+#include "resstore_format.h"
+
+#include <QByteArray>
+#include <QList>
+#include <zstd.h>
+
+namespace storefixtures {
+
+using platform::StoreMethod;
+namespace fmt = platform::storeformat;
+
+inline QByteArray noise(int size, quint32 seed)
+{
+    QByteArray b(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        b[i] = char(seed >> 24);
+    }
+    return b;
+}
+
+inline QByteArray text(int size)
+{
+    QByteArray b;
+    for (int i = 0; b.size() < size; ++i)
+        b += "line " + QByteArray::number(i % 977) + " of the price list\n";
+    b.truncate(size);
+    return b;
+}
+
+inline QByteArray zstdFrame(const QByteArray &in)
+{
+    QByteArray out(qsizetype(ZSTD_compressBound(std::size_t(in.size()))), Qt::Uninitialized);
+    const std::size_t n = ZSTD_compress(out.data(), std::size_t(out.size()), in.constData(), std::size_t(in.size()), 3);
+    out.truncate(qsizetype(n));
+    return out;
+}
+
+// One resource as a hand-made index describes it.
+struct Raw {
+    std::string name;
+    QByteArray stored;
+    StoreMethod method = StoreMethod::Stored;
+    quint64 originalSize = 0;
+    quint32 crc = 0;
+};
+
+// A store built byte by byte after the prefix (by default not ELF), in format
+// version 1 or 2 (or any number, for the version check).
+inline QByteArray handMadeStore(const QList<Raw> &res, quint32 version, const QByteArray &prefix = QByteArray(100, 'P'))
+{
+    QByteArray file = prefix;
+    std::string index;
+    fmt::put<quint32>(index, quint32(res.size()));
+    for (const Raw &r : res) {
+        fmt::put<quint32>(index, platform::kRawDataResource);
+        fmt::put<quint16>(index, quint16(r.name.size()));
+        index += r.name;
+        fmt::put<quint64>(index, quint64(file.size()));
+        fmt::put<quint64>(index, quint64(r.stored.size()));
+        fmt::put<quint32>(index, r.crc);
+        if (version >= 2) {
+            fmt::put<quint8>(index, quint8(r.method));
+            fmt::put<quint64>(index, r.originalSize);
+        }
+        file += r.stored;
+    }
+    std::string trailer(platform::kStoreMagic, sizeof platform::kStoreMagic);
+    fmt::put<quint32>(trailer, version);
+    fmt::put<quint32>(trailer, platform::crc32(0, index.data(), index.size()));
+    fmt::put<quint64>(trailer, quint64(file.size()));
+    fmt::put<quint64>(trailer, quint64(index.size()));
+    return file + QByteArray::fromStdString(index + trailer);
+}
+
+inline Raw compressedRaw(const QByteArray &original)
+{
+    return {"R", zstdFrame(original), StoreMethod::Zstd, quint64(original.size()),
+            platform::crc32(0, original.constData(), std::size_t(original.size()))};
+}
+
+} // namespace storefixtures
