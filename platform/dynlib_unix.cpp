@@ -26,6 +26,23 @@ bool pathIsFile(const QByteArray &hostPath, const FileId &id)
     struct stat st;
     return ::stat(hostPath.constData(), &st) == 0 && FileId{st.st_dev, st.st_ino, true} == id;
 }
+// The loader hands back a library already loaded under the same name without
+// opening the file again. A descriptor's name is reused once the descriptor
+// is closed, and a library that could not be unloaded keeps it: then the same
+// path is spelt with "./" steps that no loaded library has as its name.
+QByteArray unusedSpelling(const QByteArray &path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    QByteArray spelling = path;
+    for (int steps = 1; steps <= 16; ++steps) {
+        void *loaded = ::dlopen(spelling.constData(), RTLD_LAZY | RTLD_NOLOAD);
+        if (!loaded)
+            break;
+        ::dlclose(loaded);
+        spelling = path.left(slash) + QByteArray("/.").repeated(steps) + path.mid(slash);
+    }
+    return spelling;
+}
 } // namespace
 
 void *loadLibrary(const QString &path)
@@ -55,7 +72,7 @@ void *loadWrittenLibrary(const QString &path, const TempFile &file)
         return replaced();
     const QByteArray viaDescriptor = (g_descriptorFolder + '/' + QString::number(file.fd())).toUtf8();
     if (pathIsFile(viaDescriptor, file.id()))
-        return openLibrary(viaDescriptor);
+        return openLibrary(unusedSpelling(viaDescriptor));
     // No descriptor folder (/proc not mounted): load by name and make sure
     // the name referred to the written file before and after.
     if (!pathIsFile(host, file.id()))

@@ -275,6 +275,35 @@ private slots:
         if (swapped)
             QVERIFY2(lastLibraryError().contains("replaced"), qPrintable(lastLibraryError()));
     }
+
+    // A library loaded earlier through a descriptor number that is free again
+    // does not stand in for the file now written with that number.
+    void aReusedDescriptorLoadsTheNewFile()
+    {
+        qputenv("TVO_TEST_MARKER", p("outside/marker").toUtf8());
+        setDriveRoot('W', p("t"));
+        const auto writeLibrary = [&](TempFile &f, const char *from) {
+            QCOMPARE(f.create(s(p("t/TVOUNRAR.DLL"))), 0);
+            QFile source(from);
+            QVERIFY(source.open(QIODevice::ReadOnly));
+            const QByteArray bytes = source.readAll();
+            QCOMPARE(::write(f.fd(), bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+        };
+        TempFile first, second;
+        writeLibrary(first, TVO_EVIL_LIBRARY);
+        void *kept = loadWrittenLibrary("W:\\TVOUNRAR.DLL", first); // stays loaded, as if it could not be unloaded
+        QVERIFY(kept);
+        const int number = first.fd();
+        first.remove();
+        writeLibrary(second, TVO_UNRAR_LIBRARY);
+        QCOMPARE(second.fd(), number);
+        void *lib = loadWrittenLibrary("W:\\TVOUNRAR.DLL", second);
+        QVERIFY(lib);
+        QVERIFY(lib != kept);
+        QVERIFY(librarySymbol(lib, "RARGetDllVersion")); // only the real library has it
+        freeLibrary(lib);
+        freeLibrary(kept);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestTempFile)
