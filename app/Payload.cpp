@@ -37,7 +37,7 @@ void openStore(platform::ResourceStore &store)
     }
 }
 
-std::function<void(const QString &)> g_libraryWrittenHook;
+std::function<void(const QString &)> g_writtenHook;
 
 // A file of the installer's own in the target folder: whatever entry had its
 // name is removed first (a link itself, never what it points at), and the
@@ -55,11 +55,12 @@ public:
         }
     }
     int fd() const { return m_file.fd(); }
-    // Hands the written file to the caller (written), or keeps it in place
-    // when the caller does not take it. keepOpen leaves the descriptor open.
-    void finish(platform::TempFile *written, bool keepOpen)
+    // Hands the written file to the caller (written), still open so that it
+    // is read from the descriptor, or keeps it in place, closed, when the
+    // caller does not take it.
+    void finish(platform::TempFile *written)
     {
-        const int err = (!keepOpen || !written) ? m_file.close() : 0;
+        const int err = written ? 0 : m_file.close();
         if (err) {
             qCWarning(lcSetup) << "closing a written resource failed:" << std::strerror(err);
             throw EWriteError(QStringLiteral("Stream write error"));
@@ -115,9 +116,9 @@ void WriteEmbeddedLibrary(const QString &fileName, platform::TempFile *written)
         throw EResNotFound(QStringLiteral("Resource %1 not found").arg(QLatin1String(kLibraryName)));
     TargetFile file(fileName);
     writeResource(store, *res, file);
-    file.finish(written, true); // the library is loaded from the open file
-    if (g_libraryWrittenHook)
-        g_libraryWrittenHook(fileName);
+    file.finish(written);
+    if (g_writtenHook)
+        g_writtenHook(fileName);
 }
 
 void WriteEmbeddedArchive(const QString &fileName, platform::TempFile *written)
@@ -133,12 +134,14 @@ void WriteEmbeddedArchive(const QString &fileName, platform::TempFile *written)
             break;
         writeResource(store, *res, file);
     }
-    file.finish(written, false);
+    file.finish(written);
+    if (g_writtenHook)
+        g_writtenHook(fileName);
 }
 
-void SetLibraryWrittenHookForTesting(std::function<void(const QString &)> hook)
+void SetWrittenHookForTesting(std::function<void(const QString &)> hook)
 {
-    g_libraryWrittenHook = std::move(hook);
+    g_writtenHook = std::move(hook);
 }
 
 void SetPayloadSourceForTesting(const QString &hostPath) { g_sourceOverride = hostPath; }

@@ -22,16 +22,17 @@ bool HasEmbeddedLibrary();
 // (platform/tempfile.h): whatever entry had the name is removed first (a link
 // itself, never what it points at), the file is created exclusively with mode
 // 0600, and a failure removes it again. When written is given it receives the
-// file, which it removes in turn unless kept; otherwise the file stays.
+// file still open, to be loaded or read through its descriptor, and removes
+// it in turn unless kept; otherwise the file is closed and stays.
 //
-// Writes "UNRAR_DLL"; written keeps the file open, for loading it.
+// Writes "UNRAR_DLL".
 void WriteEmbeddedLibrary(const QString &fileName, platform::TempFile *written = nullptr);
 // Appends "TVODEMO_0", "TVODEMO_1", ... in number order up to the first
-// missing number; the file is closed.
+// missing number.
 void WriteEmbeddedArchive(const QString &fileName, platform::TempFile *written = nullptr);
-// Called with the file name once the library is written, before the caller
-// gets it back: a test puts another file in its place here.
-void SetLibraryWrittenHookForTesting(std::function<void(const QString &fileName)> hook);
+// Called with the file name once a writer has written its file, before the
+// caller gets it: a test puts another file in its place here.
+void SetWrittenHookForTesting(std::function<void(const QString &fileName)> hook);
 
 // Reads the payload from this host file instead of the running program's
 // own file; an empty path goes back to the program's file.

@@ -87,6 +87,7 @@ void TForm1::installFromPayload()
     // removed on every way out, and only while its name still refers to it.
     platform::TempFile libraryFile, archiveFile;
     const auto cleanUp = qScopeGuard([&] {
+        UnRAR->setWrittenArchive(nullptr);
         UnloadUnrarLibrary();
         removeTemporary(archiveFile, archive);
         removeTemporary(libraryFile, library);
@@ -101,6 +102,7 @@ void TForm1::installFromPayload()
     repaint();
     UnRAR->setArchiveFile(archive);
     WriteEmbeddedArchive(UnRAR->ArchiveFile(), &archiveFile);
+    UnRAR->setWrittenArchive(&archiveFile); // the library reads the file written, not whatever has its name
     logWritten(QStringLiteral("the archive"), UnRAR->ArchiveFile());
     UnRAR->ListFiles();
     gaugeInstalka->setMaxValue(qint32(UnRAR->Files().size()));

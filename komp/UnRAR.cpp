@@ -3,6 +3,7 @@
 #include "AppCore.h"
 #include "drives.h"
 #include "dynlib.h"
+#include "tempfile.h"
 #include "log.h"
 #include "utf8locale.h"
 
@@ -165,9 +166,10 @@ void EnsureUnrarLibrary()
         LoadUnrarLibrary(QString());
 }
 
-void *OpenArchive(const QString &archiveName, unsigned openMode)
+namespace {
+
+void *openArchiveHost(QByteArray name, unsigned openMode)
 {
-    QByteArray name = hostPathBytes(archiveName);
     RAROpenArchiveData data;
     std::memset(&data, 0, sizeof data);
     data.ArcName = name.data();
@@ -178,6 +180,13 @@ void *OpenArchive(const QString &archiveName, unsigned openMode)
     if (data.OpenResult != ResultSuccess || !handle)
         fail(openMessage(int(data.OpenResult)));
     return handle;
+}
+
+} // namespace
+
+void *OpenArchive(const QString &archiveName, unsigned openMode)
+{
+    return openArchiveHost(hostPathBytes(archiveName), openMode);
 }
 
 bool ReadNextHeader(void *handle, RARHeaderData &header)
@@ -217,14 +226,28 @@ void TUnRAR::setArchiveFile(const QString &value)
     if (value == m_archiveFile)
         return;
     m_archiveFile = value;
+    m_written = nullptr;
     m_files.clear();
+}
+
+void *TUnRAR::openArchive(unsigned openMode) const
+{
+    if (!m_written)
+        return OpenArchive(m_archiveFile, openMode);
+    const std::string viaDescriptor = m_written->descriptorPath();
+    if (!viaDescriptor.empty())
+        return openArchiveHost(QByteArray::fromStdString(viaDescriptor), openMode);
+    // No path to the open file: the name, while it is still the file written.
+    if (!m_written->nameIsOurs())
+        fail(openMessage(15));
+    return OpenArchive(m_archiveFile, openMode);
 }
 
 void TUnRAR::ListFiles()
 {
     EnsureUnrarLibrary();
     m_files.clear();
-    void *h = OpenArchive(m_archiveFile, OmList);
+    void *h = openArchive(OmList);
     ArchiveGuard guard(h);
     RARHeaderData header;
     std::memset(&header, 0, sizeof header);
@@ -237,7 +260,7 @@ void TUnRAR::ListFiles()
 void TUnRAR::ExtractTo(const QString &folder)
 {
     EnsureUnrarLibrary();
-    void *h = OpenArchive(m_archiveFile, OmExtract);
+    void *h = openArchive(OmExtract);
     ArchiveGuard guard(h);
     RARHeaderData header;
     std::memset(&header, 0, sizeof header);

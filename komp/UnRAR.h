@@ -118,6 +118,13 @@ public:
     // A different text (case-sensitive) is stored and empties Files.
     void setArchiveFile(const QString &value);
 
+    // The archive file as the program wrote it and still holds open (null:
+    // none). The library then reads that very file, whatever has the name
+    // ArchiveFile meanwhile; where the system cannot show the open file by a
+    // path, a name that no longer refers to it fails to open. Cleared when
+    // ArchiveFile changes; the file must outlive its use here.
+    void setWrittenArchive(const platform::TempFile *file) { m_written = file; }
+
     // Entries found by the last ListFiles, in archive order.
     const TUnRARFiles &Files() const { return m_files; }
 
@@ -125,6 +132,9 @@ public:
     void ExtractTo(const QString &folder);
 
 private:
+    void *openArchive(unsigned openMode) const;
+
     QString m_archiveFile;
+    const platform::TempFile *m_written = nullptr;
     TUnRARFiles m_files;
 };

@@ -15,9 +15,6 @@ void *loadLibrary(const QString &path);
 // (/proc/self/fd), so a file put at the path meanwhile is never run. Without
 // that folder the path is loaded and its identity checked again at once.
 void *loadWrittenLibrary(const QString &path, const TempFile &file);
-// Where the process's descriptors are seen (/proc/self/fd); tests point it at
-// a missing folder to run the fallback.
-void setDescriptorFolderForTesting(const QString &folder);
 
 void *librarySymbol(void *lib, const char *name);
 void freeLibrary(void *lib);

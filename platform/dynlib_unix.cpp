@@ -8,7 +8,6 @@
 namespace platform {
 namespace {
 QString g_lastError;
-QString g_descriptorFolder = QStringLiteral("/proc/self/fd");
 
 void *openLibrary(const QByteArray &hostPath)
 {
@@ -70,9 +69,9 @@ void *loadWrittenLibrary(const QString &path, const TempFile &file)
     };
     if (!file.nameIsOurs())
         return replaced();
-    const QByteArray viaDescriptor = (g_descriptorFolder + '/' + QString::number(file.fd())).toUtf8();
-    if (pathIsFile(viaDescriptor, file.id()))
-        return openLibrary(unusedSpelling(viaDescriptor));
+    const std::string viaDescriptor = file.descriptorPath();
+    if (!viaDescriptor.empty())
+        return openLibrary(unusedSpelling(QByteArray::fromStdString(viaDescriptor)));
     // No descriptor folder (/proc not mounted): load by name and make sure
     // the name referred to the written file before and after.
     if (!pathIsFile(host, file.id()))
@@ -83,11 +82,6 @@ void *loadWrittenLibrary(const QString &path, const TempFile &file)
         return replaced();
     }
     return h;
-}
-
-void setDescriptorFolderForTesting(const QString &folder)
-{
-    g_descriptorFolder = folder.isEmpty() ? QStringLiteral("/proc/self/fd") : folder;
 }
 
 void *librarySymbol(void *lib, const char *name) { return lib ? ::dlsym(lib, name) : nullptr; }

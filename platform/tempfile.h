@@ -56,6 +56,10 @@ public:
 
     // True while the name in its folder still refers to the created file.
     bool nameIsOurs() const;
+    // A path that opens this very file while the descriptor is open, whatever
+    // has the name meanwhile: /proc/self/fd/N. Empty when the system shows
+    // no such path (no /proc) or the descriptor is closed.
+    std::string descriptorPath() const;
     // Closes the descriptor: 0, or the delayed write error (EIO, ENOSPC...)
     // some file systems report only here. The file is still known.
     int close();
@@ -75,6 +79,10 @@ private:
     std::string m_path;
     FileId m_id;
 };
+
+// Where the process's descriptors are seen (/proc/self/fd); tests point it at
+// a missing folder to run the fallbacks. Empty restores it.
+void setDescriptorFolderForTesting(const std::string &folder);
 
 // Writes bytes to a file through a new file in the same folder that is then
 // renamed over the name: readers see the old file or the whole new one, and a

@@ -18,6 +18,8 @@ constexpr int kCreateFlags = O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
 // Tries of the remove-then-create step when an entry reappears in between.
 constexpr int kCreateTries = 4;
 
+std::string g_descriptorFolder = "/proc/self/fd";
+
 FileId idOf(const struct stat &st) { return {st.st_dev, st.st_ino, true}; }
 
 int closeFd(int &fd)
@@ -173,6 +175,20 @@ int TempFile::createAt(int dirFd, const std::string &name, const std::string &sh
 }
 
 bool TempFile::nameIsOurs() const { return m_id.known && m_dir >= 0 && entryIdAt(m_dir, m_name) == m_id; }
+
+std::string TempFile::descriptorPath() const
+{
+    if (m_fd < 0 || !m_id.known)
+        return {};
+    const std::string path = g_descriptorFolder + "/" + std::to_string(m_fd);
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && idOf(st) == m_id ? path : std::string();
+}
+
+void setDescriptorFolderForTesting(const std::string &folder)
+{
+    g_descriptorFolder = folder.empty() ? std::string("/proc/self/fd") : folder;
+}
 
 int TempFile::close() { return closeFd(m_fd); }
 

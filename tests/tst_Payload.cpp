@@ -325,8 +325,8 @@ private slots:
         QCOMPARE(readAll(host(QStringLiteral("TVO-DEMO.RAR"))), QByteArray("abc"));
         QCOMPARE(QFileInfo(host(QStringLiteral("TVO-DEMO.RAR"))).permissions(),
                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
-        QVERIFY(lib.fd() >= 0); // the library stays open for loading
-        QCOMPARE(rar.fd(), -1);
+        QVERIFY(lib.fd() >= 0); // both stay open, to be read through their descriptors
+        QVERIFY(rar.fd() >= 0);
         lib.remove();
         rar.remove();
         QVERIFY(!QFileInfo::exists(host(QStringLiteral("TVOUNRAR.DLL"))));

@@ -9,6 +9,7 @@
 #include "dynlib.h"
 #include "resstore.h"
 #include "smalldisk.h"
+#include "tempfile.h"
 #include "uInstDemo.h"
 #include "ui_uInstDemo.h"
 
@@ -322,13 +323,15 @@ private slots:
         QFile::remove(marker);
         QDir().mkpath(host("outside"));
         qputenv("TVO_TEST_MARKER", marker.toUtf8());
-        platform::setDescriptorFolderForTesting(viaDescriptor ? QString() : host("no-proc"));
-        SetLibraryWrittenHookForTesting([&](const QString &fileName) {
+        platform::setDescriptorFolderForTesting(viaDescriptor ? std::string() : host("no-proc").toStdString());
+        SetWrittenHookForTesting([&](const QString &fileName) {
+            if (!fileName.endsWith("TVOUNRAR.DLL"))
+                return;
             QVERIFY(QFile::copy(TVO_EVIL_LIBRARY, host("target/planted.so")));
             QVERIFY(std::rename(host("target/planted.so").toUtf8().constData(), platform::toHostPath(fileName).toUtf8().constData()) == 0);
         });
         const auto unhook = qScopeGuard([] {
-            SetLibraryWrittenHookForTesting({});
+            SetWrittenHookForTesting({});
             platform::setDescriptorFolderForTesting({});
         });
         Answers a;
@@ -341,6 +344,48 @@ private slots:
         QCOMPARE(readAll(host("target/TVOUNRAR.DLL")), readAll(TVO_EVIL_LIBRARY));
         QVERIFY(noEntry(host("target/TVO-DEMO.RAR")));
         QVERIFY(noEntry(host("target/a.txt")));
+    }
+
+    // Another archive swapped in once the archive is written: the library
+    // reads the file written, or, where the open file has no path, the run
+    // refuses the name; the file put there stays.
+    void swappedArchiveIsNotRead_data()
+    {
+        QTest::addColumn<bool>("viaDescriptor");
+        QTest::newRow("through /proc") << true;
+        QTest::newRow("no /proc") << false;
+    }
+    void swappedArchiveIsNotRead()
+    {
+        QFETCH(bool, viaDescriptor);
+        makeInstaller(host("cd/setup"), archiveOf({{"a.txt", false, 0644, {}, "abc", {}, false}}));
+        const QByteArray planted = archiveOf({{"planted.txt", false, 0644, {}, "planted", {}, false}});
+        platform::setDescriptorFolderForTesting(viaDescriptor ? std::string() : host("no-proc").toStdString());
+        SetWrittenHookForTesting([&](const QString &fileName) {
+            if (!fileName.endsWith("TVO-DEMO.RAR"))
+                return;
+            writeFile(host("target/planted.rar"), planted);
+            QVERIFY(std::rename(host("target/planted.rar").toUtf8().constData(),
+                                platform::toHostPath(fileName).toUtf8().constData()) == 0);
+        });
+        const auto unhook = qScopeGuard([] {
+            SetWrittenHookForTesting({});
+            platform::setDescriptorFolderForTesting({});
+        });
+        Answers a;
+        Wizard w;
+        prepare(w, "cd/setup");
+        w.RunInstallation();
+        QVERIFY(noEntry(host("target/planted.txt")));
+        QCOMPARE(readAll(host("target/TVO-DEMO.RAR")), planted);
+        QVERIFY(noEntry(host("target/TVOUNRAR.DLL")));
+        if (viaDescriptor) {
+            QCOMPARE(a.asked, QStringList());
+            QCOMPARE(readAll(host("target/a.txt")), QByteArray("abc"));
+        } else {
+            QCOMPARE(a.asked, QStringList({"system:|Cannot open file !"}));
+            QVERIFY(App::terminated());
+        }
     }
 
     // The archive's name taken by another file during the extraction: the

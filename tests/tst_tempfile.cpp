@@ -252,7 +252,7 @@ private slots:
         const QString marker = p("outside/marker");
         QFile::remove(marker);
         qputenv("TVO_TEST_MARKER", marker.toUtf8());
-        setDescriptorFolderForTesting(viaDescriptor ? QString() : p("no-proc"));
+        setDescriptorFolderForTesting(viaDescriptor ? std::string() : s(p("no-proc")));
         setDriveRoot('W', p("t"));
         const QString name = p("t/TVOUNRAR.DLL");
         TempFile f;
