@@ -54,12 +54,21 @@ QString answerCaption(const TMsgOkienko &d, int code)
     }
 }
 
-// Without a window, standard error carries the messages of the boxes only;
-// the toolkit's own notes go to the log, and only a fatal one is shown.
-void toolkitMessage(QtMsgType type, const QMessageLogContext &, const QString &message)
+QtMessageHandler g_previousHandler = nullptr;
+bool g_quiet = false; // no window: standard error is for the boxes' messages
+
+// The program's and the toolkit's diagnostics go to the log as well; without
+// a window they go there alone (a fatal one to both).
+void logDiagnostic(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    InstallLog::write(QStringLiteral("Qt: ") + message);
-    if (type == QtFatalMsg)
+    const QString category = context.category ? QString::fromLatin1(context.category) : QString();
+    InstallLog::write((category.isEmpty() || category == QLatin1String("default") ? QStringLiteral("Qt") : category)
+                      + QStringLiteral(": ") + message);
+    if (g_quiet && type != QtFatalMsg)
+        return;
+    if (g_previousHandler)
+        g_previousHandler(type, context, message);
+    else
         toStandardError(message + '\n');
 }
 
@@ -73,7 +82,8 @@ QString reportText(const QString &title, const QString &text)
 void install(const InstallOptions &options)
 {
     if (options.mode == RunMode::VerySilent) {
-        qInstallMessageHandler(toolkitMessage);
+        g_quiet = true;
+        g_previousHandler = qInstallMessageHandler(logDiagnostic);
         SetMsgAnswerProvider([](TMsgOkienko &d) {
             const QString report = reportText(d.windowTitle(), boxText(d));
             QString answer;
@@ -88,6 +98,7 @@ void install(const InstallOptions &options)
             InstallLog::write(QStringLiteral("Message: ") + report.trimmed());
         });
     } else if (!options.logFile.isEmpty()) {
+        g_previousHandler = qInstallMessageHandler(logDiagnostic);
         SetMsgAnswerProvider([](TMsgOkienko &d) {
             InstallLog::write(QStringLiteral("Message: ") + reportText(d.windowTitle(), boxText(d)).trimmed());
             const int code = d.exec();
@@ -101,7 +112,10 @@ void uninstall()
 {
     SetMsgAnswerProvider({});
     App::setSystemBoxHook({});
-    qInstallMessageHandler(nullptr);
+    if (g_previousHandler)
+        qInstallMessageHandler(g_previousHandler);
+    g_previousHandler = nullptr;
+    g_quiet = false;
 }
 
 } // namespace MessageReport

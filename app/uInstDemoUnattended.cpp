@@ -18,6 +18,8 @@ App::ExitCode TForm1::InstallUnattended()
         InstallLog::write(QStringLiteral("The target folder was refused"));
         return App::ExitFailed;
     }
+    if (App::terminated()) // a signal while the folder was being checked
+        return App::ExitCancelled;
     ShowPage(3); // posts the message whose handler is the run
     if (o.showsWindow()) {
         // Page 3 is on the screen before the work starts.

@@ -10,6 +10,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <fcntl.h>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -47,6 +53,21 @@ QMap<QString, QByteArray> treeOf(const QString &root, bool withHidden = true)
     return tree;
 }
 
+// A socket file: listed like a file, but nobody can open it for reading.
+bool bindSocket(const QString &path)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    const QByteArray name = path.toUtf8();
+    if (fd < 0 || size_t(name.size()) >= sizeof addr.sun_path)
+        return false;
+    memcpy(addr.sun_path, name.constData(), size_t(name.size()));
+    const bool ok = ::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0;
+    ::close(fd); // the file stays
+    return ok;
+}
+
 } // namespace
 
 class TestUnattended : public QObject {
@@ -57,6 +78,10 @@ private slots:
     void verySilentInstalls();
     void launchOnlyWhenAsked();
     void noIcons();
+    void runFailures_data();
+    void runFailures();
+    void signalCancels_data();
+    void signalCancels();
     void existingFolder();
     void refusedFolder_data();
     void refusedFolder();
@@ -172,6 +197,102 @@ void TestUnattended::noIcons()
     QCOMPARE(r.code, 0);
     QVERIFY(QFile::exists(home() + "/TVO-DEMO/TVODEMO.EXE"));
     QVERIFY(!QFile::exists(home() + "/" + kEntry));
+}
+
+void TestUnattended::runFailures_data()
+{
+    QTest::addColumn<QString>("medium"); // what lies beside the installer
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no folder beside a plain installer") << "plain" << "Błąd: Nie znaleziono katalogu:\n@medium\\TVO-DEMO\\\n";
+    QTest::newRow("damaged payload") << "damaged" << "Instalacja TAVRO DEMO: ";
+    QTest::newRow("a file that cannot be copied") << "socket"
+                                                   << "Błąd przy kopiowaniu pliku !: Nie można skopiować pliku GNIAZDO do:\n"
+                                                      "C:\\TVO-DEMO\\GNIAZDO\n";
+}
+
+// Errors during the run: the message on standard error, the failure code,
+// and no question left waiting for nobody.
+void TestUnattended::runFailures()
+{
+    QFETCH(QString, medium);
+    QFETCH(QString, message);
+    const QString dir = home() + "/medium";
+    QVERIFY(QDir().mkpath(dir));
+    const QString setup = dir + "/setup";
+    if (medium == "damaged") {
+        QFile in(kDemo);
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        QFile out(setup);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(in.read(in.size() - 100)); // the end of a download missing
+        out.close();
+        QVERIFY(out.setPermissions(out.permissions() | QFile::ExeOwner));
+    } else {
+        QVERIFY(QFile::copy(kDemoCopy, setup));
+    }
+    if (medium == "socket") {
+        QVERIFY(QDir().mkpath(dir + "/TVO-DEMO"));
+        QVERIFY(bindSocket(dir + "/TVO-DEMO/GNIAZDO"));
+    }
+    message.replace("@medium", "C:\\medium"); // the home folder is drive C:
+    const Run r = run(setup, {"--very-silent"});
+    QCOMPARE(r.code, 3);
+    QVERIFY2(r.err.startsWith(message), qPrintable(r.err));
+    QCOMPARE(r.err.count(QRegularExpression("^[^ ].*: ", QRegularExpression::MultilineOption)), 1); // one message
+}
+
+void TestUnattended::signalCancels_data()
+{
+    QTest::addColumn<int>("signo");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
+// A signal during the run cancels it at the next step. The medium holds a
+// named pipe that the copy waits on, so the signal arrives mid-run.
+void TestUnattended::signalCancels()
+{
+    QFETCH(int, signo);
+    const QString medium = home() + "/medium";
+    QVERIFY(QDir().mkpath(medium + "/TVO-DEMO"));
+    QVERIFY(QFile::copy(kDemoCopy, medium + "/setup"));
+    QVERIFY(QFile::copy(kSample + "/TVODEMO.EXE", medium + "/TVO-DEMO/TVODEMO.EXE"));
+    const QString pipe = medium + "/TVO-DEMO/A-CZEKAJ.DAT";
+    QCOMPARE(::mkfifo(pipe.toUtf8().constData(), 0644), 0);
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.insert("HOME", home());
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(medium + "/setup", {"--very-silent", "--log=" + home() + "/setup.log"});
+    QVERIFY(p.waitForStarted());
+    const auto logText = [this] {
+        QFile f(home() + "/setup.log");
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(logText().contains("Copying the folder"), 20000);
+    ::kill(pid_t(p.processId()), signo);
+    // Once the copy waits on the pipe (or the run has already stopped), the
+    // pipe is given a writer; a run that stopped before it never opens it.
+    for (int i = 0; i < 200 && p.state() == QProcess::Running; ++i) {
+        const int fd = ::open(pipe.toUtf8().constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) {
+            QCOMPARE(::write(fd, "x", 1), ssize_t(1));
+            ::close(fd);
+            break;
+        }
+        p.waitForFinished(50);
+    }
+    QVERIFY(p.waitForFinished(20000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 4);
+    QCOMPARE(QString::fromUtf8(p.readAllStandardError()), QString());
+    QVERIFY(!QFile::exists(home() + "/" + kEntry));
+    const QByteArray text = logText();
+    QVERIFY(text.contains("Installation cancelled"));
+    QVERIFY(text.trimmed().endsWith("Exit code 4"));
 }
 
 void TestUnattended::existingFolder()
