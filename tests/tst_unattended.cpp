@@ -266,6 +266,12 @@ void TestUnattended::signalCancels()
     env.insert("HOME", home());
     QProcess p;
     p.setProcessEnvironment(env);
+    // A test run started in the background inherits SIGINT ignored, and the
+    // installer keeps an inherited "ignore".
+    p.setChildProcessModifier([] {
+        for (int s : {SIGINT, SIGTERM, SIGHUP})
+            ::signal(s, SIG_DFL);
+    });
     p.start(medium + "/setup", {"--very-silent", "--log=" + home() + "/setup.log"});
     QVERIFY(p.waitForStarted());
     const auto logText = [this] {
