@@ -91,15 +91,20 @@ QString usageText(const QString &programName)
                "                  okienka trafia na standardowe wyjście błędów\n"
                "  --overwrite     instaluje także do istniejącego katalogu, nadpisując pliki\n"
                "                  (bez tej opcji instalacja bez pytań kończy się tam błędem)\n"
-               "  --no-icons      bez ikony na pulpicie\n"
+               "  --no-icons      bez ikony na pulpicie i w menu programów\n"
                "  --no-launch     nie uruchamia zainstalowanego programu na końcu\n"
                "  --launch        uruchamia go na końcu także w trybach --silent i --very-silent\n"
                "  --log=PLIK      dopisuje przebieg instalacji do pliku (tekst UTF-8)\n"
                "  --help          ten opis\n"
+               "  --uninstall     usuwa instalację, w której katalogu leży ten plik (tak działa\n"
+               "                  ODINSTALUJ.EXE, który instalacja tam zostawia); pyta raz, chyba że\n"
+               "  --yes           (razem z --uninstall) usuwa bez pytania\n"
                "\n"
                "Kody wyjścia: 0 zainstalowano (albo zamknięto przed instalacją),\n"
                "1 odmowa uruchomienia (brak ekranu graficznego, za mała rozdzielczość),\n"
-               "2 błąd w wierszu poleceń, 3 instalacja nieudana, 4 instalacja przerwana.\n")
+               "2 błąd w wierszu poleceń, 3 instalacja nieudana, 4 instalacja przerwana.\n"
+               "Odinstalowanie: 0 usunięto, 2 błąd w wierszu poleceń, 3 czegoś nie dało się\n"
+               "usunąć (lista na wyjściu błędów), 4 przerwano.\n")
         .arg(programName);
 }
 

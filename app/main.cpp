@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "InstallLog.h"
 #include "MessageReport.h"
+#include "UninstallMain.h"
 #include "display.h"
 #include "signals.h"
 #include "uInstDemo.h"
@@ -73,6 +74,9 @@ int finish(int rc)
 
 int main(int argc, char *argv[])
 {
+    // The uninstaller has a command line of its own.
+    if (isUninstallCommand(argc, argv))
+        return uninstallMain(argc, argv);
     InstallOptions options;
     if (const int rc = checkStart(argc, argv, &options); rc >= 0)
         return rc;

@@ -7,6 +7,7 @@
 #include "HintBar.h"
 #include "InstallLog.h"
 #include "JpegImage.h"
+#include "Manifest.h"
 #include "TvoBtn.h"
 #include "UnRAR.h"
 #include "Utils.h"

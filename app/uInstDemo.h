@@ -15,6 +15,7 @@ class TExplorer;
 class TFindFiles;
 class TUnRAR;
 class QEvent;
+class InstallRecord;
 
 // The private message by which the window starts the installation run once
 // the switch to the progress page has been handled.
@@ -57,6 +58,9 @@ public:
     // How the last installation run ended.
     App::ExitCode runResult() const { return m_runResult; }
 
+    // What the installation creates, for the uninstaller's list.
+    InstallRecord &installRecord();
+
 protected:
     bool event(QEvent *e) override;
     bool eventFilter(QObject *watched, QEvent *e) override;
@@ -79,6 +83,8 @@ protected:
     void writeDesktopShortcut();
     // Shows the error and ends the run as failed.
     [[noreturn]] void failRun(const QString &title, const QString &text);
+    // Writes the uninstaller and the list of what was created into the target.
+    void writeUninstallData();
 
 private:
     void FormCreate();
@@ -90,4 +96,5 @@ private:
     int m_page = 0;
     App::ExitCode m_runResult = App::ExitInstalled;
     bool m_errorShown = false; // the run reported an error before it stopped
+    std::unique_ptr<InstallRecord> m_record;
 };

@@ -5,10 +5,12 @@
 #include "CommandLine.h"
 #include "FileRoutines.h"
 #include "InstallLog.h"
+#include "Manifest.h"
 #include "Utils.h"
 #include "drives.h"
 #include "explorator.h"
 #include "okienko.h"
+#include "ownedfiles.h"
 
 namespace {
 
@@ -51,11 +53,13 @@ bool TForm1::ValidateTargetFolder()
     }
     if (FolderExists(folder) && !overwriteExistingFolder(folder))
         return false;
+    const QStringList created = platform::missingFolders(platform::toHostPath(folder));
     CreateFolderPath(folder);
     if (!FolderExists(folder)) {
         ErrorBox(title, QStringLiteral("Nieprawidłowy katalog !"));
         return false;
     }
+    installRecord().addCreatedFolders(created); // removed again by the uninstaller when empty
     InstallLog::write(QStringLiteral("Target folder accepted: ") + folder + QStringLiteral(" (")
                       + platform::toHostPath(folder) + ')');
     ui->lblKatalog->setText(folder);

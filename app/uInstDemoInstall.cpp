@@ -8,6 +8,7 @@
 #include "Exceptions.h"
 #include "FileRoutines.h"
 #include "FindFiles.h"
+#include "Manifest.h"
 #include "Gauges.h"
 #include "InstallLog.h"
 #include "Payload.h"
@@ -74,6 +75,7 @@ void TForm1::RunInstallation()
         App::showException(e);
         App::terminate();
     }
+    writeUninstallData(); // also after a failure: what is there can be removed again
     SetBusyCursor(false, false);
     ShowPage(4);
 }
@@ -92,6 +94,9 @@ void TForm1::installFromPayload()
         removeTemporary(archiveFile, archive);
         removeTemporary(libraryFile, library);
     });
+    // Both are removed again at the end; a library that failed to load stays.
+    installRecord().addBelowTarget(QStringLiteral("TVOUNRAR.DLL"));
+    installRecord().addBelowTarget(QStringLiteral("TVO-DEMO.RAR"));
     WriteEmbeddedLibrary(library, &libraryFile);
     logWritten(QStringLiteral("the unrar library"), library);
     LoadUnrarLibrary(library, libraryFile); // the file written, not whatever has its name now
@@ -117,6 +122,7 @@ void TForm1::UnRARExtractFile(QObject *, const QString &fileName, bool &)
 {
     ui->lblPlik->setText(fileName);
     InstallLog::write(QStringLiteral("Extracting ") + fileName);
+    installRecord().addBelowTarget(fileName);
     ProgressTick();
 }
 
@@ -149,6 +155,7 @@ void TForm1::ProgressTick()
 
 void TForm1::CreateTargetSubfolder(const QString &relName)
 {
+    installRecord().addBelowTarget(relName);
     CreateFolderPath(ui->edKatalog->text() + relName);
     InstallLog::write(QStringLiteral("Created the folder ") + relName);
     ProgressTick();
@@ -160,6 +167,7 @@ void TForm1::CopyOneFile(const QString &relName)
     const QString dest = ui->edKatalog->text() + relName;
     ui->lblPlik->setText(source);
     repaint();
+    installRecord().addBelowTarget(relName);
     try {
         CopyFileWithProgress(source, dest, gaugePlik);
         InstallLog::write(QStringLiteral("Copied ") + relName);

@@ -3,13 +3,16 @@
 #include "ui_uInstDemo.h"
 
 #include "CommandLine.h"
+#include "DesktopIntegration.h"
 #include "Exceptions.h"
 #include "Gauges.h"
 #include "InstallLog.h"
+#include "Manifest.h"
 #include "Payload.h"
 #include "desktop.h"
 #include "drives.h"
 #include "okienko.h"
+#include "ownedfiles.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -37,26 +40,45 @@ void TForm1::CreateDesktopShortcut()
     if (installOptions().icons)
         writeDesktopShortcut();
     else
-        InstallLog::write(QStringLiteral("No desktop entry (--no-icons)"));
+        InstallLog::write(QStringLiteral("No desktop entry, menu entry or icon (--no-icons)"));
     ProgressTick();
 }
 
 void TForm1::writeDesktopShortcut()
 {
+    const QString target = platform::toHostPath(ui->edKatalog->text());
+    platform::DesktopEntry entry{QStringLiteral("Tavro 2010 DEMO"), installedProgramCommand(), target};
+    entry.icon = Integration::appId;
     try {
         const QString desktop = platform::desktopFolder();
+        installRecord().addCreatedFolders(platform::missingFolders(desktop));
         QDir().mkpath(desktop);
-        const platform::DesktopEntry entry{QStringLiteral("Tavro 2010 DEMO"), installedProgramCommand(),
-                                           platform::toHostPath(ui->edKatalog->text())};
         QString error;
-        const QString file = desktop + QStringLiteral("/Tavro 2010 DEMO.desktop");
+        const QString file = desktop + '/' + Integration::desktopEntryName;
         if (!platform::writeDesktopEntry(file, entry, &error))
             throw Exception(QStringLiteral("Nie można zapisać skrótu na pulpicie:\r") + desktop + '\r' + error);
+        installRecord().addOutside(file);
         InstallLog::write(QStringLiteral("Written the desktop entry ") + file);
     } catch (const Exception &e) {
         InstallLog::write(QStringLiteral("No desktop entry: ") + e.message());
         ErrorBox(QStringLiteral("Błąd przy zakładaniu ikony !"), e.message());
     }
+    // The icon in the user's icon theme and the applications-menu entry.
+    QStringList written, folders;
+    QString error;
+    const bool allWritten = Integration::writeIconsAndMenuEntry(entry, target, written, folders, &error);
+    installRecord().addCreatedFolders(folders);
+    for (const QString &file : written) {
+        installRecord().addOutside(file);
+        InstallLog::write(QStringLiteral("Written ") + file);
+    }
+    if (!allWritten) {
+        InstallLog::write(QStringLiteral("Not all of the icons and the menu entry written: ") + error);
+        ErrorBox(QStringLiteral("Błąd przy zakładaniu ikony !"),
+                 QStringLiteral("Nie można zapisać ikony w menu programów:\r") + error);
+    }
+    if (!written.isEmpty())
+        platform::refreshDesktopCaches(platform::dataHome());
 }
 
 void TForm1::LaunchInstalledProgram()

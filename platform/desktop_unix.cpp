@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTextStream>
@@ -85,8 +86,24 @@ QString desktopExecLine(const QStringList &argv)
 
 QString desktopEntryText(const DesktopEntry &e)
 {
-    return QStringLiteral("[Desktop Entry]\nType=Application\nVersion=1.0\nName=%1\nExec=%2\nPath=%3\nTerminal=false\n")
-        .arg(escapeString(e.name), desktopExecLine(e.argv), escapeString(e.workingDir));
+    QString text = QStringLiteral("[Desktop Entry]\nType=Application\nVersion=1.0\nName=%1\nExec=%2\nPath=%3\nTerminal=false\n")
+                       .arg(escapeString(e.name), desktopExecLine(e.argv), escapeString(e.workingDir));
+    const auto key = [&text](const char *name, const QString &value) {
+        if (!value.isEmpty())
+            text += QLatin1String(name) + '=' + value + '\n';
+    };
+    key("Icon", escapeString(e.icon));
+    key("Comment", escapeString(e.comment));
+    key("Categories", e.categories.isEmpty() ? QString() : e.categories.join(';') + ';');
+    key("StartupWMClass", escapeString(e.startupWMClass));
+    QStringList ids;
+    for (const DesktopAction &a : e.actions)
+        ids << a.id;
+    key("Actions", ids.isEmpty() ? QString() : ids.join(';') + ';');
+    for (const DesktopAction &a : e.actions)
+        text += QStringLiteral("\n[Desktop Action %1]\nName=%2\nExec=%3\n")
+                    .arg(a.id, escapeString(a.name), desktopExecLine(a.argv));
+    return text;
 }
 
 bool writeDesktopEntry(const QString &hostFile, const DesktopEntry &entry, QString *error)
@@ -107,6 +124,36 @@ bool writeDesktopEntry(const QString &hostFile, const DesktopEntry &entry, QStri
         p.waitForFinished(5000); // without a session bus gio fails; the entry works all the same
     }
     return true;
+}
+
+QString dataHome()
+{
+    const QString data = qEnvironmentVariable("XDG_DATA_HOME");
+    return QDir::isAbsolutePath(data) ? QDir::cleanPath(data) : QDir::homePath() + QStringLiteral("/.local/share");
+}
+
+static void runTool(const QString &tool, const QStringList &args)
+{
+    const QString exe = QStandardPaths::findExecutable(tool);
+    if (exe.isEmpty())
+        return;
+    QProcess p;
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.start(exe, args);
+    if (!p.waitForFinished(20000))
+        p.kill();
+}
+
+void refreshDesktopCaches(const QString &dataFolder)
+{
+    const QString apps = dataFolder + QStringLiteral("/applications");
+    if (QFileInfo(apps).isDir())
+        runTool(QStringLiteral("update-desktop-database"), {QStringLiteral("-q"), apps});
+    const QString theme = dataFolder + QStringLiteral("/icons/hicolor");
+    if (QFileInfo::exists(theme + QStringLiteral("/icon-theme.cache")))
+        runTool(QStringLiteral("gtk-update-icon-cache"),
+                {QStringLiteral("-q"), QStringLiteral("-t"), QStringLiteral("-f"), theme});
 }
 
 bool startDetached(const QStringList &argv, const QString &workingDir)

@@ -100,7 +100,7 @@ void TestCommandLine::usageNamesEveryOption()
     const QString usage = usageText("setup");
     QVERIFY(usage.startsWith("Użycie: setup "));
     for (const char *o : {"--dir=", "--silent", "--very-silent", "--overwrite", "--no-icons", "--no-launch", "--launch",
-                          "--log=", "--help"})
+                          "--log=", "--help", "--uninstall", "--yes"})
         QVERIFY2(usage.contains(QLatin1String(o)), o);
     QVERIFY(usage.endsWith('\n'));
 }

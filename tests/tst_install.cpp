@@ -2,6 +2,7 @@
 // installer file with a payload, and one with a TVO-DEMO folder beside it.
 #include "AppCore.h"
 #include "Gauges.h"
+#include "Manifest.h"
 #include "Payload.h"
 #include "RarWriter.h"
 #include "drives.h"
@@ -160,12 +161,14 @@ private slots:
         desktop = host("desk");
         writeFile(host("cfg/user-dirs.dirs"), "XDG_DESKTOP_DIR=\"" + desktop.toUtf8() + "\"\n");
         qputenv("XDG_CONFIG_HOME", host("cfg").toUtf8());
+        qputenv("XDG_DATA_HOME", host("data").toUtf8());
     }
     void init()
     {
         App::resetTerminated();
         QDir(host("target")).removeRecursively();
         QDir(desktop).removeRecursively();
+        QDir(host("data")).removeRecursively();
     }
     void cleanupTestCase() { SetPayloadSourceForTesting({}); }
 
@@ -240,6 +243,21 @@ private slots:
         QVERIFY(text.contains("Path=" + host("target")));
         QCOMPARE(w.installedProgramCommand(),
                  QStringList({host("target/TVODEMO.EXE"), "katCD=" + host("cd")}));
+        QVERIFY(text.contains("\nIcon=pl.tavro.Tavro2010Demo\n"));
+        // The uninstaller and its list: every file, the entries and the icons.
+        QVERIFY(QFileInfo(host("target/ODINSTALUJ.EXE")).isExecutable());
+        QStringList files, folders;
+        for (const ManifestEntry &e : readManifest(host("target/ODINSTALUJ.LST")))
+            (e.stamp.kind == platform::FileStamp::Folder ? folders : files) << e.path;
+        QStringList expected{"BAZA/ceny.dbf", "TVODEMO.EXE", "czytaj.txt", desktop + "/Tavro 2010 DEMO.desktop"};
+        for (const int size : {48, 64, 128, 256})
+            expected << QString("%1/icons/hicolor/%2x%2/apps/pl.tavro.Tavro2010Demo.png").arg(host("data")).arg(size);
+        expected << host("data/applications/pl.tavro.Tavro2010Demo.desktop");
+        QCOMPARE(files, expected);
+        // The folders it made: the archive's, the desktop folder, the data folders.
+        for (const QString &f : {QString("BAZA"), desktop, host("data"), host("data/icons/hicolor/48x48/apps")})
+            QVERIFY2(folders.contains(f), qPrintable(f + " not in " + folders.join(", ")));
+        QVERIFY(!folders.contains(".")); // the target was there before
     }
 
     void closingDuringExtractionCleansUp()
@@ -267,6 +285,8 @@ private slots:
         QVERIFY(QFileInfo::exists(host("target/f0.txt")));
         QVERIFY(!QFileInfo::exists(host("target/f9.txt")));
         QVERIFY(!QFileInfo::exists(desktop + "/Tavro 2010 DEMO.desktop"));
+        // What was extracted before the close can be removed again.
+        QCOMPARE(readManifest(host("target/ODINSTALUJ.LST")).first().path, "f0.txt");
     }
 
     void damagedArchiveIsReported()

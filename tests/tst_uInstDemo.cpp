@@ -99,6 +99,7 @@ struct CopyInstall {
     QTemporaryDir tmp;
     QString desktop;
     QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    QByteArray oldData = qgetenv("XDG_DATA_HOME");
 
     QString host(const QString &rel) const { return tmp.path() + "/" + rel; }
     void write(const QString &rel, const QByteArray &bytes) const
@@ -116,6 +117,7 @@ struct CopyInstall {
         QDir().mkpath(host("target"));
         write("cfg/user-dirs.dirs", "XDG_DESKTOP_DIR=\"" + desktop.toUtf8() + "\"\n");
         qputenv("XDG_CONFIG_HOME", host("cfg").toUtf8());
+        qputenv("XDG_DATA_HOME", host("data").toUtf8()); // the menu entry and the icons
         SetPayloadSourceForTesting(host("cd/setup"));
         platform::setDriveRoot('D', tmp.path());
     }
@@ -124,6 +126,7 @@ struct CopyInstall {
         SetPayloadSourceForTesting({});
         platform::resetDrives();
         qputenv("XDG_CONFIG_HOME", oldConfig);
+        qputenv("XDG_DATA_HOME", oldData);
     }
     bool hasShortcut() const { return QFileInfo::exists(desktop + "/Tavro 2010 DEMO.desktop"); }
 };

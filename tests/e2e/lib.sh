@@ -3,6 +3,7 @@
 set -euo pipefail
 export QT_QPA_PLATFORM=xcb
 unset WAYLAND_DISPLAY
+unset XDG_DATA_HOME # menu entries and icons go below the test's own home folder
 
 E2E_TMP="$(mktemp -d)"
 XVFB_PID=""

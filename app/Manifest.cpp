@@ -1,0 +1,261 @@
+#include "Manifest.h"
+
+#include "DesktopIntegration.h"
+#include "Exceptions.h"
+#include "crc32.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace {
+
+const QByteArray kHeader = "TVO-MANIFEST 1";
+
+QByteArray escaped(const QString &path)
+{
+    QByteArray out;
+    for (const char c : path.toUtf8()) {
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else
+            out += c;
+    }
+    return out;
+}
+
+bool unescaped(const QByteArray &in, QString &path)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        if (in[i] != '\\') {
+            out += in[i];
+            continue;
+        }
+        if (++i == in.size())
+            return false;
+        const char c = in[i];
+        if (c == '\\')
+            out += '\\';
+        else if (c == 'n')
+            out += '\n';
+        else if (c == 'r')
+            out += '\r';
+        else
+            return false;
+    }
+    path = QString::fromUtf8(out);
+    return !path.isEmpty() && path.toUtf8() == out;
+}
+
+QString crcHex(const QByteArray &bytes)
+{
+    return QStringLiteral("%1").arg(platform::crc32(0, bytes.constData(), size_t(bytes.size())), 8, 16, QChar('0'));
+}
+
+bool holds(const QString &folder, const QString &path)
+{
+    return path.startsWith(folder == QLatin1String("/") ? folder : folder + '/');
+}
+
+// Why the path is not something an installation writes; empty when it is.
+// A folder outside the target must hold the target or one of the files
+// outside it (`outside`).
+QString pathProblem(const QString &path, platform::FileStamp::Kind kind, const QString &target,
+                    const QStringList &outside)
+{
+    if (QDir::isAbsolutePath(path)) {
+        if (QDir::cleanPath(path) != path)
+            return QStringLiteral("ścieżka nie jest w postaci prostej");
+        if (kind == platform::FileStamp::Folder) {
+            bool onTheWay = holds(path, target);
+            for (const QString &file : outside)
+                onTheWay = onTheWay || holds(path, file);
+            return onTheWay ? QString() : QStringLiteral("katalog poza katalogiem programu");
+        }
+        const QString name = QFileInfo(path).fileName();
+        if (name == Integration::desktopEntryName || name == Integration::appId + QStringLiteral(".desktop")
+            || name == Integration::appId + QStringLiteral(".png"))
+            return {};
+        return QStringLiteral("plik poza katalogiem programu");
+    }
+    if (path == QLatin1String("."))
+        return kind == platform::FileStamp::Folder ? QString() : QStringLiteral("nieprawidłowa nazwa");
+    for (const QString &part : path.split('/'))
+        if (part.isEmpty() || part == QLatin1String(".") || part == QLatin1String(".."))
+            return QStringLiteral("ścieżka wychodzi poza katalog programu");
+    return {};
+}
+
+} // namespace
+
+QByteArray manifestText(const Manifest &manifest)
+{
+    QByteArray text = kHeader + '\n';
+    for (const ManifestEntry &e : manifest) {
+        const auto &s = e.stamp;
+        if (s.kind == platform::FileStamp::Folder)
+            text += "D " + escaped(e.path) + '\n';
+        else
+            text += (s.kind == platform::FileStamp::Link ? "L " : "F ") + QByteArray::number(s.size) + ' '
+                    + QByteArray::number(s.mtimeNs) + ' ' + escaped(e.path) + '\n';
+    }
+    return text + "END " + QByteArray::number(manifest.size()) + ' ' + crcHex(text).toLatin1() + '\n';
+}
+
+Manifest parseManifest(const QByteArray &text, const QString &targetFolder, const QString &shownName)
+{
+    const auto damaged = [&](const QString &why) {
+        return Exception(QStringLiteral("Lista zainstalowanych plików jest uszkodzona:\r%1\r(%2)").arg(shownName, why));
+    };
+    const QString target = QDir::cleanPath(targetFolder);
+    const qsizetype end = text.lastIndexOf("\nEND ");
+    if (!text.startsWith(kHeader + '\n'))
+        throw damaged(text.startsWith("TVO-MANIFEST ") ? QStringLiteral("nieznana wersja listy")
+                                                       : QStringLiteral("brak nagłówka"));
+    if (end < 0 || !text.endsWith('\n'))
+        throw damaged(QStringLiteral("lista jest niepełna"));
+    const QByteArray body = text.left(end + 1);
+    const QList<QByteArray> endFields = text.mid(end + 1).trimmed().split(' ');
+    if (endFields.size() != 3 || endFields[2] != crcHex(body).toLatin1())
+        throw damaged(QStringLiteral("suma kontrolna się nie zgadza"));
+
+    Manifest manifest;
+    QList<qsizetype> lineOf;
+    const QList<QByteArray> lines = body.split('\n');
+    for (qsizetype i = 1; i + 1 < lines.size(); ++i) { // the header, then up to the final line break
+        const QByteArray &line = lines[i];
+        const QString where = QStringLiteral("wiersz %1").arg(i + 1);
+        ManifestEntry e;
+        QByteArray path;
+        if (line.startsWith("D ")) {
+            e.stamp.kind = platform::FileStamp::Folder;
+            path = line.mid(2);
+        } else if (line.startsWith("F ") || line.startsWith("L ")) {
+            e.stamp.kind = line[0] == 'F' ? platform::FileStamp::File : platform::FileStamp::Link;
+            const qsizetype a = line.indexOf(' ', 2), b = a < 0 ? -1 : line.indexOf(' ', a + 1);
+            bool okSize = false, okTime = false;
+            if (b > 0) {
+                e.stamp.size = line.mid(2, a - 2).toLongLong(&okSize);
+                e.stamp.mtimeNs = line.mid(a + 1, b - a - 1).toLongLong(&okTime);
+                path = line.mid(b + 1);
+            }
+            if (!okSize || !okTime || e.stamp.size < 0)
+                throw damaged(where);
+        } else {
+            throw damaged(where);
+        }
+        if (!unescaped(path, e.path))
+            throw damaged(where);
+        manifest << e;
+        lineOf << i + 1;
+    }
+    QStringList outside;
+    for (const ManifestEntry &e : manifest)
+        if (e.stamp.kind != platform::FileStamp::Folder && QDir::isAbsolutePath(e.path))
+            outside << e.path;
+    for (qsizetype i = 0; i < manifest.size(); ++i) {
+        const QString problem = pathProblem(manifest[i].path, manifest[i].stamp.kind, target, outside);
+        if (!problem.isEmpty())
+            throw damaged(QStringLiteral("wiersz %1: %2").arg(lineOf[i]).arg(problem));
+    }
+    if (endFields[1] != QByteArray::number(manifest.size()))
+        throw damaged(QStringLiteral("lista jest niepełna"));
+    return manifest;
+}
+
+Manifest readManifest(const QString &hostFile)
+{
+    QFile f(hostFile);
+    if (!f.open(QIODevice::ReadOnly))
+        throw Exception(QStringLiteral("Nie można odczytać listy zainstalowanych plików:\r%1\r%2")
+                            .arg(hostFile, f.errorString()));
+    return parseManifest(f.readAll(), QFileInfo(hostFile).absolutePath(), hostFile);
+}
+
+void writeManifest(const QString &hostFile, const Manifest &manifest)
+{
+    QString error;
+    if (!platform::replaceFile(hostFile, 0644, manifestText(manifest), &error))
+        throw Exception(QStringLiteral("Nie można zapisać listy zainstalowanych plików:\r%1\r%2").arg(hostFile, error));
+}
+
+void InstallRecord::setTarget(const QString &hostFolder) { m_target = QDir::cleanPath(hostFolder); }
+
+void InstallRecord::add(const QString &path)
+{
+    if (!m_paths.contains(path))
+        m_paths << path;
+}
+
+void InstallRecord::addBelowTarget(const QString &relName)
+{
+    QString rel = relName;
+    rel.replace('\\', '/');
+    const QStringList parts = rel.split('/', Qt::SkipEmptyParts);
+    QString sofar;
+    for (const QString &part : parts) {
+        if (part == QLatin1String(".") || part == QLatin1String(".."))
+            return; // never recorded: nothing is written there
+        sofar += (sofar.isEmpty() ? QString() : QStringLiteral("/")) + part;
+        add(sofar);
+    }
+}
+
+void InstallRecord::addCreatedFolders(const QStringList &hostFolders)
+{
+    for (const QString &f : hostFolders) {
+        const QString clean = QDir::cleanPath(f);
+        add(clean == m_target ? QStringLiteral(".") : clean);
+    }
+}
+
+void InstallRecord::addOutside(const QString &hostFile) { add(QDir::cleanPath(hostFile)); }
+
+void manifestLocation(const QString &path, const QString &target, QString &root, QString &rel)
+{
+    if (QDir::isAbsolutePath(path)) {
+        root = QFileInfo(path).absolutePath();
+        rel = QFileInfo(path).fileName();
+    } else {
+        root = target;
+        rel = path == QLatin1String(".") ? QString() : path;
+    }
+}
+
+Manifest InstallRecord::stamped(const Manifest &previous) const
+{
+    const auto stampOf = [this](const QString &path) {
+        QString root, rel;
+        manifestLocation(path, m_target, root, rel);
+        return platform::stampBelow(root, rel);
+    };
+    const auto usable = [](const platform::FileStamp &s) {
+        return s.kind == platform::FileStamp::File || s.kind == platform::FileStamp::Folder
+               || s.kind == platform::FileStamp::Link;
+    };
+    Manifest out;
+    for (const ManifestEntry &old : previous) {
+        if (m_paths.contains(old.path))
+            continue;
+        if (usable(stampOf(old.path)))
+            out << old;
+    }
+    for (const QString &path : m_paths) {
+        const platform::FileStamp s = stampOf(path);
+        if (usable(s))
+            out << ManifestEntry{path, s};
+    }
+    // Folders after everything they hold, so that the list reads in the
+    // order the uninstaller removes it; the order is otherwise kept.
+    std::stable_sort(out.begin(), out.end(), [](const ManifestEntry &a, const ManifestEntry &b) {
+        return (a.stamp.kind == platform::FileStamp::Folder) < (b.stamp.kind == platform::FileStamp::Folder);
+    });
+    return out;
+}

@@ -1,0 +1,156 @@
+#include "Uninstall.h"
+
+#include "DesktopIntegration.h"
+#include "Exceptions.h"
+#include "filehandle.h"
+#include "elflength.h"
+#include "storeio.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+
+void writeUninstaller(const QString &targetFolder, InstallRecord &record)
+{
+    Q_UNUSED(record); // the plain program needs nothing beside it
+    const QString file = QDir(targetFolder).filePath(Integration::uninstallerName);
+    const auto fail = [&file](const QString &why) {
+        return Exception(QStringLiteral("Nie można zapisać programu odinstalowującego:\r%1\r%2").arg(file, why));
+    };
+    platform::FileHandle self(::open("/proc/self/exe", O_RDONLY | O_CLOEXEC));
+    if (self.get() < 0)
+        throw fail(QString::fromLocal8Bit(std::strerror(errno)));
+    const std::int64_t length = platform::elfImageLength(self.get());
+    if (length <= 0)
+        throw fail(QStringLiteral("nieczytelny plik programu"));
+    QString error;
+    const bool ok = platform::replaceFile(
+        file, 0755,
+        [&](int fd, QString *why) {
+            const auto status = platform::copyRange(self.get(), 0, std::uint64_t(length), fd);
+            if (status == platform::CopyStatus::Ok)
+                return true;
+            *why = QString::fromLocal8Bit(std::strerror(errno));
+            return false;
+        },
+        &error);
+    if (!ok)
+        throw fail(error);
+}
+
+namespace {
+
+int depth(const ManifestEntry &e)
+{
+    if (QDir::isAbsolutePath(e.path))
+        return -1000 + int(e.path.count('/')); // above the target: after everything below it
+    return e.path == QLatin1String(".") ? 0 : int(e.path.count('/')) + 1;
+}
+
+// A folder outside the target that the installation made and that now holds
+// nothing but the desktop's caches of it: the caches go with the folder.
+bool removeCaches(const QString &folder)
+{
+    static const QStringList caches{QStringLiteral("mimeinfo.cache"), QStringLiteral("icon-theme.cache")};
+    const QStringList names =
+        QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    for (const QString &name : names)
+        if (!caches.contains(name))
+            return false;
+    bool removed = !names.isEmpty();
+    for (const QString &name : names)
+        removed = platform::removeEntry(folder, name) && removed;
+    return removed;
+}
+
+QString shown(const QString &targetFolder, const QString &path)
+{
+    return QDir::isAbsolutePath(path) ? path : QDir::cleanPath(QDir(targetFolder).filePath(path));
+}
+
+} // namespace
+
+UninstallReport removeInstallation(const QString &targetFolder, const Manifest &manifest)
+{
+    const QString target = QDir::cleanPath(targetFolder);
+    UninstallReport report;
+    QStringList fullFolders; // installed folders that hold something else
+    const auto remove = [&](const ManifestEntry &e) {
+        QString root, rel, error;
+        manifestLocation(e.path, target, root, rel);
+        auto status = platform::removeBelow(root, rel, e.stamp, &error);
+        if (status == platform::RemoveStatus::NotEmpty && QDir::isAbsolutePath(e.path) && removeCaches(e.path))
+            status = platform::removeBelow(root, rel, e.stamp, &error);
+        switch (status) {
+        case platform::RemoveStatus::Removed:
+            report.removed += e.stamp.kind != platform::FileStamp::Folder;
+            break;
+        case platform::RemoveStatus::Missing:
+            break;
+        case platform::RemoveStatus::Changed:
+            report.kept << shown(target, e.path);
+            break;
+        case platform::RemoveStatus::NotEmpty:
+            if (!QDir::isAbsolutePath(e.path))
+                fullFolders << rel;
+            break;
+        case platform::RemoveStatus::Failed:
+            report.failed << shown(target, e.path) + QStringLiteral(": ") + error;
+            break;
+        }
+    };
+    for (const ManifestEntry &e : manifest)
+        if (e.stamp.kind != platform::FileStamp::Folder)
+            remove(e);
+    if (report.failed.isEmpty()) {
+        for (const QString &own : {Integration::uninstallerName, Integration::manifestName}) {
+            QString error;
+            if (!platform::removeEntry(target, own, &error))
+                report.failed << QDir(target).filePath(own) + QStringLiteral(": ") + error;
+        }
+    }
+    Manifest folders;
+    for (const ManifestEntry &e : manifest)
+        if (e.stamp.kind == platform::FileStamp::Folder)
+            folders << e;
+    std::stable_sort(folders.begin(), folders.end(),
+                     [](const ManifestEntry &a, const ManifestEntry &b) { return depth(a) > depth(b); });
+    for (const ManifestEntry &e : folders)
+        remove(e);
+
+    // What the user put into the installed folders stays; say what it is.
+    for (const QString &rel : fullFolders)
+        for (const QString &f : platform::filesBelow(QDir(target).filePath(rel.isEmpty() ? QStringLiteral(".") : rel))) {
+            const QString inTarget = rel.isEmpty() ? f : rel + '/' + f;
+            if (inTarget == Integration::uninstallerName || inTarget == Integration::manifestName)
+                continue; // kept on purpose after a failure, for another try
+            const QString path = QDir::cleanPath(target + '/' + inTarget);
+            if (!report.kept.contains(path) && !report.added.contains(path))
+                report.added << path;
+        }
+    report.added.sort();
+    return report;
+}
+
+QString reportText(const UninstallReport &report, int maxLines)
+{
+    QString text;
+    const auto list = [&](const QString &heading, const QStringList &items) {
+        if (items.isEmpty())
+            return;
+        text += heading + '\n';
+        const qsizetype n = maxLines < 0 ? items.size() : std::min<qsizetype>(items.size(), maxLines);
+        for (qsizetype i = 0; i < n; ++i)
+            text += QStringLiteral("  ") + items[i] + '\n';
+        if (n < items.size())
+            text += QStringLiteral("  ... i %1 innych\n").arg(items.size() - n);
+    };
+    list(QStringLiteral("Nie można usunąć:"), report.failed);
+    list(QStringLiteral("Pozostawiono pliki zmienione po instalacji:"), report.kept);
+    list(QStringLiteral("Pozostawiono pliki dodane po instalacji:"), report.added);
+    return text;
+}

@@ -1,0 +1,46 @@
+// What the installation leaves for its removal: the uninstaller and the list
+// of everything it created, both in the target folder.
+#include "uInstDemo.h"
+#include "ui_uInstDemo.h"
+
+#include "DesktopIntegration.h"
+#include "Exceptions.h"
+#include "Manifest.h"
+#include "Uninstall.h"
+#include "drives.h"
+#include "okienko.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+InstallRecord &TForm1::installRecord()
+{
+    const QString target = QDir::cleanPath(platform::toHostPath(ui->edKatalog->text()));
+    if (!m_record || m_record->target() != target) { // a new target starts a new record
+        m_record = std::make_unique<InstallRecord>();
+        m_record->setTarget(target);
+    }
+    return *m_record;
+}
+
+void TForm1::writeUninstallData()
+{
+    InstallRecord &record = installRecord();
+    if (record.isEmpty() || !QFileInfo(record.target()).isDir())
+        return;
+    const QString list = QDir(record.target()).filePath(Integration::manifestName);
+    try {
+        Manifest previous; // an installation over an earlier one takes over its list
+        if (QFileInfo::exists(list)) {
+            try {
+                previous = readManifest(list);
+            } catch (const Exception &) {
+                // unreadable: this installation's own list replaces it
+            }
+        }
+        writeUninstaller(record.target(), record);
+        writeManifest(list, record.stamped(previous));
+    } catch (const Exception &e) {
+        ErrorBox(QStringLiteral("Błąd"), e.message());
+    }
+}

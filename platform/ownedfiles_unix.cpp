@@ -1,0 +1,238 @@
+#include "ownedfiles.h"
+#include "filehandle.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+QString systemError(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+
+// Opens the folder that holds root/rel's last component, descending one
+// component at a time without following links; leaf receives that component.
+// -1 with errno set on failure.
+int openParent(const QString &root, const QString &rel, QByteArray &leaf)
+{
+    QStringList parts = rel.split('/', Qt::SkipEmptyParts);
+    QString top = root;
+    if (parts.isEmpty()) { // root itself: its own parent folder, then its name
+        const QFileInfo fi(QDir::cleanPath(root));
+        top = fi.absolutePath();
+        parts = {fi.fileName()};
+        if (parts.first().isEmpty()) {
+            errno = EINVAL;
+            return -1;
+        }
+    }
+    int fd = ::open(QFile::encodeName(top).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (qsizetype i = 0; fd >= 0 && i + 1 < parts.size(); ++i) {
+        if (parts[i] == QLatin1String("..")) {
+            ::close(fd);
+            errno = EINVAL;
+            return -1;
+        }
+        const int next = ::openat(fd, QFile::encodeName(parts[i]).constData(),
+                                  O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int err = errno;
+        ::close(fd);
+        errno = err;
+        fd = next;
+    }
+    if (parts.last() == QLatin1String("..") || parts.last() == QLatin1String(".")) {
+        if (fd >= 0)
+            ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    leaf = QFile::encodeName(parts.last());
+    return fd;
+}
+
+FileStamp stampOf(const struct stat &st)
+{
+    FileStamp s;
+    s.kind = S_ISREG(st.st_mode)   ? FileStamp::File
+             : S_ISDIR(st.st_mode) ? FileStamp::Folder
+             : S_ISLNK(st.st_mode) ? FileStamp::Link
+                                   : FileStamp::Other;
+    s.size = st.st_size;
+    s.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return s;
+}
+
+} // namespace
+
+FileStamp stampBelow(const QString &root, const QString &rel)
+{
+    QByteArray leaf;
+    FileHandle dir(openParent(root, rel, leaf));
+    if (dir.get() < 0)
+        return {errno == ENOENT ? FileStamp::None : FileStamp::Other};
+    struct stat st;
+    if (::fstatat(dir.get(), leaf.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return {errno == ENOENT ? FileStamp::None : FileStamp::Other};
+    return stampOf(st);
+}
+
+RemoveStatus removeBelow(const QString &root, const QString &rel, const FileStamp &expected, QString *error)
+{
+    QByteArray leaf;
+    FileHandle dir(openParent(root, rel, leaf));
+    if (dir.get() < 0) {
+        if (errno == ENOENT)
+            return RemoveStatus::Missing;
+        if (errno == ELOOP || errno == ENOTDIR)
+            return RemoveStatus::Changed; // a link or a file where a folder was
+        if (error)
+            *error = systemError(errno);
+        return RemoveStatus::Failed;
+    }
+    struct stat st;
+    if (::fstatat(dir.get(), leaf.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno == ENOENT)
+            return RemoveStatus::Missing;
+        if (error)
+            *error = systemError(errno);
+        return RemoveStatus::Failed;
+    }
+    const FileStamp now = stampOf(st);
+    if (!(now == expected))
+        return RemoveStatus::Changed;
+    const int flags = now.kind == FileStamp::Folder ? AT_REMOVEDIR : 0;
+    if (::unlinkat(dir.get(), leaf.constData(), flags) == 0)
+        return RemoveStatus::Removed;
+    if (errno == ENOENT)
+        return RemoveStatus::Missing;
+    if (flags && (errno == ENOTEMPTY || errno == EEXIST))
+        return RemoveStatus::NotEmpty;
+    if (error)
+        *error = systemError(errno);
+    return RemoveStatus::Failed;
+}
+
+bool removeEntry(const QString &root, const QString &name, QString *error)
+{
+    QByteArray leaf;
+    FileHandle dir(openParent(root, name, leaf));
+    if (dir.get() >= 0 && (::unlinkat(dir.get(), leaf.constData(), 0) == 0 || errno == ENOENT))
+        return true;
+    if (error)
+        *error = systemError(errno);
+    return false;
+}
+
+bool replaceFile(const QString &hostFile, int mode, const FdWriter &write, QString *error)
+{
+    const QFileInfo fi(hostFile);
+    QByteArray temp = QFile::encodeName(fi.absolutePath() + QStringLiteral("/.") + fi.fileName()
+                                        + QStringLiteral(".XXXXXX"));
+    FileHandle fd(::mkostemp(temp.data(), O_CLOEXEC));
+    if (fd.get() < 0) {
+        if (error)
+            *error = systemError(errno);
+        return false;
+    }
+    QString why;
+    bool ok = write(fd.get(), &why);
+    if (ok && ::fchmod(fd.get(), mode_t(mode)) != 0) {
+        why = systemError(errno);
+        ok = false;
+    }
+    if (ok && !fd.close()) {
+        why = systemError(errno);
+        ok = false;
+    }
+    if (ok && ::rename(temp.constData(), QFile::encodeName(fi.absoluteFilePath()).constData()) != 0) {
+        why = systemError(errno);
+        ok = false;
+    }
+    if (!ok) {
+        ::unlink(temp.constData());
+        if (error)
+            *error = why;
+    }
+    return ok;
+}
+
+bool replaceFile(const QString &hostFile, int mode, const QByteArray &bytes, QString *error)
+{
+    return replaceFile(
+        hostFile, mode,
+        [&bytes](int fd, QString *why) {
+            qsizetype done = 0;
+            while (done < bytes.size()) {
+                const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0) {
+                    *why = systemError(n < 0 ? errno : ENOSPC);
+                    return false;
+                }
+                done += n;
+            }
+            return true;
+        },
+        error);
+}
+
+QStringList missingFolders(const QString &hostPath)
+{
+    QStringList missing;
+    QString p = QDir::cleanPath(QFileInfo(hostPath).absoluteFilePath());
+    struct stat st;
+    while (p.size() > 1 && ::lstat(QFile::encodeName(p).constData(), &st) != 0 && errno == ENOENT) {
+        missing << p;
+        p = QFileInfo(p).absolutePath();
+    }
+    return missing;
+}
+
+static void collect(int dirFd, const QString &prefix, QStringList &out, int depth)
+{
+    DIR *d = ::fdopendir(dirFd);
+    if (!d) {
+        ::close(dirFd);
+        return;
+    }
+    while (const dirent *e = ::readdir(d)) {
+        const QByteArray name(e->d_name);
+        if (name == "." || name == "..")
+            continue;
+        const QString rel = prefix + QFile::decodeName(name);
+        struct stat st;
+        if (::fstatat(::dirfd(d), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        if (S_ISDIR(st.st_mode)) {
+            const int sub = ::openat(::dirfd(d), name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (sub >= 0 && depth < 64)
+                collect(sub, rel + '/', out, depth + 1);
+            else if (sub >= 0)
+                ::close(sub);
+        } else {
+            out << rel;
+        }
+    }
+    ::closedir(d);
+}
+
+QStringList filesBelow(const QString &root)
+{
+    QStringList out;
+    const int fd = ::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0)
+        collect(fd, QString(), out, 0);
+    out.sort();
+    return out;
+}
+
+} // namespace platform

@@ -1,0 +1,233 @@
+// The list of installed files: writing, reading back, refusing a damaged or
+// hostile list, and recording what an installation creates.
+#include "Exceptions.h"
+#include "Manifest.h"
+#include "crc32.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using Kind = platform::FileStamp::Kind;
+
+namespace {
+
+ManifestEntry file(const QString &path, qint64 size = 12, qint64 mtime = 1700000000123456789)
+{
+    return {path, {Kind::File, size, mtime}};
+}
+ManifestEntry folder(const QString &path) { return {path, {Kind::Folder, 0, 0}}; }
+
+// A body with a correct closing line.
+QByteArray sealed(const QByteArray &body, int items)
+{
+    const quint32 crc = platform::crc32(0, body.constData(), size_t(body.size()));
+    return body + "END " + QByteArray::number(items) + ' ' + QByteArray::number(crc, 16).rightJustified(8, '0')
+           + '\n';
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+} // namespace
+
+class TestManifest : public QObject {
+    Q_OBJECT
+    QTemporaryDir tmp;
+    const QString target = "/home/u/Moje programy/TVO-DEMO";
+
+private slots:
+    void roundTrip_data()
+    {
+        QTest::addColumn<Manifest>("manifest");
+        QTest::newRow("empty") << Manifest{};
+        QTest::newRow("plain") << Manifest{file("TVODEMO.EXE"), file("BAZA/ceny.dbf", 0, 0), folder("BAZA"), folder(".")};
+        QTest::newRow("blanks and Polish letters")
+            << Manifest{file(" zażółć gęślą jaźń .txt"), file("Kosztorys ŁÓDŹ/a b"), folder("Kosztorys ŁÓDŹ")};
+        QTest::newRow("backslash, line breaks")
+            << Manifest{file("a\\b"), file("x\ny"), file("c\rd\\n"), {"link", {Kind::Link, 7, 5}}};
+        QTest::newRow("outside the target")
+            << Manifest{file("/home/u/Pulpit/Tavro 2010 DEMO.desktop"),
+                        file("/home/u/.local/share/applications/pl.tavro.Tavro2010Demo.desktop"),
+                        file("/home/u/.local/share/icons/hicolor/48x48/apps/pl.tavro.Tavro2010Demo.png"),
+                        folder("/home/u/.local/share/icons/hicolor/48x48"), folder("/home/u/Pulpit"),
+                        folder("/home/u/Moje programy"), folder("/home")};
+    }
+    void roundTrip()
+    {
+        QFETCH(Manifest, manifest);
+        const QByteArray text = manifestText(manifest);
+        QVERIFY(text.startsWith("TVO-MANIFEST 1\n"));
+        QCOMPARE(text.count('\n'), manifest.size() + 2); // one line per item
+        QCOMPARE(parseManifest(text, target, "x"), manifest);
+        // ... and through a file.
+        const QString path = tmp.filePath("list");
+        writeManifest(path, manifest);
+        QCOMPARE(QFile(path).permissions() & QFile::WriteOther, QFile::Permissions{});
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), text);
+    }
+
+    void damaged_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("why");
+        const QByteArray good = manifestText({file("a.txt"), folder("BAZA")});
+        QTest::newRow("empty file") << QByteArray() << "brak nagłówka";
+        QTest::newRow("something else") << QByteArray("[Desktop Entry]\n") << "brak nagłówka";
+        QTest::newRow("newer version") << sealed("TVO-MANIFEST 2\n", 0) << "nieznana wersja";
+        QTest::newRow("cut short") << good.left(good.size() - 10) << "niepełna";
+        QTest::newRow("no closing line") << good.left(good.indexOf("END")) << "niepełna";
+        QByteArray flipped = good;
+        flipped[flipped.indexOf("a.txt")] = 'b';
+        QTest::newRow("changed byte") << flipped << "suma kontrolna";
+        QTest::newRow("item count") << sealed("TVO-MANIFEST 1\nD BAZA\n", 2) << "niepełna";
+        QTest::newRow("unknown kind") << sealed("TVO-MANIFEST 1\nX a\n", 1) << "wiersz 2";
+        QTest::newRow("size not a number") << sealed("TVO-MANIFEST 1\nD a\nF 1x 2 b\n", 2) << "wiersz 3";
+        QTest::newRow("negative size") << sealed("TVO-MANIFEST 1\nF -1 2 b\n", 1) << "wiersz 2";
+        QTest::newRow("no path") << sealed("TVO-MANIFEST 1\nF 1 2\n", 1) << "wiersz 2";
+        QTest::newRow("bad escape") << sealed("TVO-MANIFEST 1\nF 1 2 a\\q\n", 1) << "wiersz 2";
+        QTest::newRow("blank line") << sealed("TVO-MANIFEST 1\n\n", 1) << "wiersz 2";
+        QTest::newRow("climbs out") << sealed("TVO-MANIFEST 1\nF 1 2 BAZA/../../.bashrc\n", 1) << "poza katalog";
+        QTest::newRow("empty part") << sealed("TVO-MANIFEST 1\nD a//b\n", 1) << "poza katalog";
+        QTest::newRow("file elsewhere") << sealed("TVO-MANIFEST 1\nF 1 2 /home/u/.bashrc\n", 1) << "plik poza";
+        QTest::newRow("folder elsewhere") << sealed("TVO-MANIFEST 1\nD /home/u/Dokumenty\n", 1) << "katalog poza";
+        QTest::newRow("folder holding no listed file")
+            << sealed("TVO-MANIFEST 1\nF 1 2 /home/u/Pulpit/Tavro 2010 DEMO.desktop\nD /home/u/Pulpi\n", 2)
+            << "wiersz 3: katalog poza";
+        QTest::newRow("sibling folder") << sealed("TVO-MANIFEST 1\nD /home/u/Moje\n", 1) << "katalog poza";
+        QTest::newRow("not plain") << sealed("TVO-MANIFEST 1\nD /home/u/../u\n", 1) << "postaci prostej";
+        QTest::newRow("target as a file") << sealed("TVO-MANIFEST 1\nF 1 2 .\n", 1) << "nieprawidłowa";
+    }
+    void damaged()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, why);
+        try {
+            parseManifest(text, target, "C:\\TVO-DEMO\\ODINSTALUJ.LST");
+            QFAIL("a damaged list was accepted");
+        } catch (const Exception &e) {
+            QVERIFY2(e.message().startsWith("Lista zainstalowanych plików jest uszkodzona:\rC:\\TVO-DEMO\\ODINSTALUJ.LST\r("),
+                     qPrintable(e.message()));
+            QVERIFY2(e.message().contains(why), qPrintable(e.message()));
+        }
+    }
+
+    void unreadableFile()
+    {
+        QVERIFY_THROWS_EXCEPTION(Exception, readManifest(tmp.filePath("none/ODINSTALUJ.LST")));
+    }
+
+    void recordStampsWhatExists()
+    {
+        const QString t = tmp.filePath("rec/Zażółć T");
+        writeFile(t + "/BAZA/sub/ceny.dbf", "12345");
+        writeFile(t + "/TVODEMO.EXE", "#!/bin/sh\n");
+        QVERIFY(QFile::link("TVODEMO.EXE", t + "/link"));
+        writeFile(tmp.filePath("rec/desk/Tavro 2010 DEMO.desktop"), "[Desktop Entry]\n");
+        InstallRecord r;
+        r.setTarget(t + "/");
+        r.addCreatedFolders({t, tmp.filePath("rec")});
+        r.addBelowTarget("BAZA\\sub\\ceny.dbf"); // drive form
+        r.addBelowTarget("TVODEMO.EXE");
+        r.addBelowTarget("link");
+        r.addBelowTarget("TVOUNRAR.DLL"); // removed again: not listed
+        r.addBelowTarget("../escape");    // never listed
+        r.addOutside(tmp.filePath("rec/desk/Tavro 2010 DEMO.desktop"));
+        const Manifest m = r.stamped();
+        QStringList paths;
+        for (const auto &e : m)
+            paths << e.path;
+        QCOMPARE(paths, QStringList({"BAZA/sub/ceny.dbf", "TVODEMO.EXE", "link",
+                                     QDir::cleanPath(tmp.filePath("rec/desk/Tavro 2010 DEMO.desktop")), ".",
+                                     QDir::cleanPath(tmp.filePath("rec")), "BAZA", "BAZA/sub"}));
+        QCOMPARE(m[0].stamp.kind, Kind::File);
+        QCOMPARE(m[0].stamp.size, 5);
+        QCOMPARE(m[2].stamp.kind, Kind::Link);
+        QCOMPARE(m[4].stamp.kind, Kind::Folder);
+        // The list is one the uninstaller accepts for this target.
+        QCOMPARE(parseManifest(manifestText(m), t, "x"), m);
+    }
+
+    void recordMergesWithEarlierInstallation()
+    {
+        const QString t = tmp.filePath("merge");
+        writeFile(t + "/a.txt", "first");
+        writeFile(t + "/old.txt", "only the first installation");
+        InstallRecord first;
+        first.setTarget(t);
+        first.addBelowTarget("a.txt");
+        first.addBelowTarget("old.txt");
+        first.addBelowTarget("gone.txt");
+        writeFile(t + "/gone.txt", "removed by the user later");
+        const Manifest earlier = first.stamped();
+        QCOMPARE(earlier.size(), 3);
+        QFile::remove(t + "/gone.txt");
+        writeFile(t + "/a.txt", "second, longer");
+        writeFile(t + "/b.txt", "new");
+        InstallRecord second;
+        second.setTarget(t);
+        second.addBelowTarget("a.txt");
+        second.addBelowTarget("b.txt");
+        const Manifest merged = second.stamped(earlier);
+        QCOMPARE(merged.size(), 3);
+        QCOMPARE(merged[0], earlier[1]); // old.txt keeps its stamp
+        QCOMPARE(merged[1].path, "a.txt");
+        QCOMPARE(merged[1].stamp.size, 14); // the new stamp
+        QCOMPARE(merged[2].path, "b.txt");
+    }
+
+    // The uninstaller with a damaged list says so and removes nothing.
+    void damagedListRemovesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("list");
+        QTest::addColumn<QString>("why");
+        QByteArray good = manifestText({file("TVODEMO.EXE", 3, 0), folder(".")});
+        QTest::newRow("checksum") << good.replace("TVODEMO", "TVODEMX") << "suma kontrolna";
+        QTest::newRow("missing") << QByteArray() << "Nie można odczytać";
+    }
+    void damagedListRemovesNothing()
+    {
+        QFETCH(QByteArray, list);
+        QFETCH(QString, why);
+        const QString t = tmp.filePath(QString("damaged %1").arg(QTest::currentDataTag()));
+        writeFile(t + "/TVODEMO.EXE", "abc");
+        QVERIFY(QFile::copy(TVO_SETUP, t + "/ODINSTALUJ.EXE"));
+        if (!list.isEmpty())
+            writeFile(t + "/ODINSTALUJ.LST", list);
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        env.insert("XDG_DATA_HOME", tmp.filePath("data"));
+        p.setProcessEnvironment(env);
+        p.start(t + "/ODINSTALUJ.EXE", {"--yes"});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 3);
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QVERIFY2(err.contains(why) && err.contains("Nic nie zostało usunięte."), qPrintable(err));
+        QVERIFY(QFileInfo::exists(t + "/TVODEMO.EXE"));
+        QVERIFY(QFileInfo::exists(t + "/ODINSTALUJ.EXE"));
+        QCOMPARE(QFileInfo::exists(t + "/ODINSTALUJ.LST"), !list.isEmpty());
+    }
+
+    void usageError()
+    {
+        QProcess p;
+        p.start(TVO_SETUP, {"--uninstall", "--tak"});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 2);
+        QVERIFY(p.readAllStandardError().contains("--tak"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestManifest)
+#include "tst_Manifest.moc"
