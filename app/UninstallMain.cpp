@@ -6,6 +6,7 @@
 #include "Payload.h"
 #include "Uninstall.h"
 #include "desktop.h"
+#include "display.h"
 #include "drives.h"
 #include "okienko.h"
 
@@ -66,11 +67,9 @@ int uninstallMain(int argc, char **argv)
         }
     }
     // A window only when a person can answer it; --yes asks nothing.
-    const bool display = !yes && (!qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"));
+    const bool display = !yes && platform::graphicalDisplayAvailable();
     std::unique_ptr<QCoreApplication> qapp;
     if (display) {
-        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) // a display that cannot be reached: the terminal
-            qputenv("QT_QPA_PLATFORM", "xcb;wayland;offscreen");
         qapp = std::make_unique<QApplication>(argc, argv);
     } else {
         qapp = std::make_unique<QCoreApplication>(argc, argv);
