@@ -5,6 +5,7 @@
 
 #include "DesktopIntegration.h"
 #include "Exceptions.h"
+#include "InstallLog.h"
 #include "Manifest.h"
 #include "Uninstall.h"
 #include "drives.h"
@@ -38,9 +39,16 @@ void TForm1::writeUninstallData()
                 // unreadable: this installation's own list replaces it
             }
         }
+        const Manifest manifest = record.stamped(previous);
+        if (manifest.isEmpty())
+            return; // nothing of the installation is there
         writeUninstaller(record.target(), record);
-        writeManifest(list, record.stamped(previous));
+        writeManifest(list, manifest);
+        InstallLog::write(QStringLiteral("Written the uninstaller and the list of %1 installed items")
+                              .arg(manifest.size()));
     } catch (const Exception &e) {
-        ErrorBox(QStringLiteral("Błąd"), e.message());
+        InstallLog::write(QStringLiteral("No uninstaller: ") + e.message());
+        if (m_runResult == App::ExitInstalled) // after a failure its own report is enough
+            ErrorBox(QStringLiteral("Błąd"), e.message());
     }
 }

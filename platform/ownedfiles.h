@@ -42,9 +42,10 @@ RemoveStatus removeBelow(const QString &root, const QString &rel, const FileStam
 bool removeEntry(const QString &root, const QString &name, QString *error = nullptr);
 
 // Writes hostFile through a fresh temporary file in its folder (created
-// exclusively), gives it `mode`, and renames it over the name. write() gets
-// the temporary file's descriptor and returns false with a reason on failure;
-// nothing is left behind then.
+// exclusively), gives it `mode`, and renames it over the name (a link there is
+// replaced, not followed). write() gets the temporary file's descriptor and
+// returns false with a reason on failure; nothing is left behind then. The
+// QByteArray form is the byte-string replaceFile of tempfile.h.
 using FdWriter = std::function<bool(int fd, QString *error)>;
 bool replaceFile(const QString &hostFile, int mode, const FdWriter &write, QString *error = nullptr);
 bool replaceFile(const QString &hostFile, int mode, const QByteArray &bytes, QString *error = nullptr);

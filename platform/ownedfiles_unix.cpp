@@ -1,5 +1,6 @@
 #include "ownedfiles.h"
 #include "filehandle.h"
+#include "tempfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -166,23 +167,11 @@ bool replaceFile(const QString &hostFile, int mode, const FdWriter &write, QStri
 
 bool replaceFile(const QString &hostFile, int mode, const QByteArray &bytes, QString *error)
 {
-    return replaceFile(
-        hostFile, mode,
-        [&bytes](int fd, QString *why) {
-            qsizetype done = 0;
-            while (done < bytes.size()) {
-                const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n <= 0) {
-                    *why = systemError(n < 0 ? errno : ENOSPC);
-                    return false;
-                }
-                done += n;
-            }
-            return true;
-        },
-        error);
+    const int err = replaceFile(QFile::encodeName(hostFile).toStdString(), bytes.constData(),
+                                std::size_t(bytes.size()), mode_t(mode));
+    if (err && error)
+        *error = systemError(err);
+    return err == 0;
 }
 
 QStringList missingFolders(const QString &hostPath)
