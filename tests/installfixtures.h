@@ -1,0 +1,122 @@
+#pragma once
+// Shared by the installation-run tests: installer files made on the fly,
+// scripted answers to every message box, and small file helpers.
+#include "AppCore.h"
+#include "RarWriter.h"
+#include "okienko.h"
+#include "resstore.h"
+#include "uInstDemo.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QTest>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+inline const char *const kLibrary = TVO_UNRAR_LIBRARY; // the system's unrar library, found by the build
+
+// Every message box answered by a script; what was asked is kept.
+struct Answers {
+    QStringList asked;
+    QList<int> script; // answers in order; 1 after the script ends
+    Answers()
+    {
+        SetMsgAnswerProvider([this](TMsgOkienko &d) {
+            asked << d.windowTitle() + "|" + d.lbl->text();
+            return script.isEmpty() ? 1 : script.takeFirst();
+        });
+        App::setSystemBoxHook([this](const QString &c, const QString &t) { asked << "system:" + c + "|" + t; });
+    }
+    ~Answers()
+    {
+        SetMsgAnswerProvider({});
+        App::setSystemBoxHook({});
+    }
+};
+
+inline void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+inline QByteArray archiveOf(const QList<RarEntry> &entries)
+{
+    QBuffer buf;
+    buf.open(QIODevice::WriteOnly);
+    RarWriter w;
+    w.open(&buf);
+    for (const RarEntry &e : entries)
+        w.add(e);
+    w.finish();
+    return buf.data();
+}
+
+inline QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// Neither the name nor a link of that name is there.
+inline bool noEntry(const QString &path) { return !QFileInfo::exists(path) && !QFileInfo(path).isSymLink(); }
+
+// A plain program file with the library (the system's, or the bytes given)
+// and the archive appended.
+inline void makeInstaller(const QString &path, const QByteArray &archive, bool withLibrary = true,
+                   const QByteArray &libraryBytes = {})
+{
+    QFile::remove(path);
+    QDir().mkpath(QFileInfo(path).path());
+    QVERIFY(QFile::copy("/bin/true", path));
+    const int fd = ::open(path.toUtf8().constData(), O_WRONLY);
+    QVERIFY(fd >= 0);
+    ::lseek(fd, 0, SEEK_END);
+    platform::ResourceStoreWriter store(fd);
+    if (withLibrary && !libraryBytes.isEmpty()) {
+        QVERIFY(store.addBytes(10, "UNRAR_DLL", libraryBytes.constData(), std::size_t(libraryBytes.size())));
+    } else if (withLibrary) {
+        const int lib = ::open(kLibrary, O_RDONLY);
+        QVERIFY(lib >= 0);
+        QVERIFY(store.addFromFile(10, "UNRAR_DLL", lib, 0, std::uint64_t(QFileInfo(kLibrary).size())));
+        ::close(lib);
+    }
+    const int piece = 700; // small pieces, joined again by the installer
+    for (int i = 0; i * piece < archive.size(); ++i)
+        {
+        const QByteArray bytes = archive.mid(i * piece, piece);
+        QVERIFY(store.addBytes(10, "TVODEMO_" + std::to_string(i), bytes.constData(), std::size_t(bytes.size())));
+    }
+    QVERIFY(store.finish());
+    ::close(fd);
+}
+
+// Flips a byte inside a stored resource, so that it fails its check.
+inline void damageResource(const QString &installer, const QString &name)
+{
+    platform::ResourceStore store;
+    QCOMPARE(store.open(installer.toStdString()), platform::ResourceStore::Valid);
+    const platform::StoredResource *res = store.find(10, name.toStdString());
+    QVERIFY(res);
+    const qint64 at = qint64(res->offset + res->size / 2);
+    store.close();
+    QFile f(installer);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QVERIFY(f.seek(at));
+    char c = 0;
+    QVERIFY(f.getChar(&c));
+    QVERIFY(f.seek(at));
+    QVERIFY(f.putChar(char(c ^ 0x5A)));
+}
+
+class Wizard : public TForm1 {
+public:
+    using TForm1::RunInstallation;
+    using TForm1::ValidateTargetFolder;
+};
+
