@@ -27,10 +27,11 @@ bool takeValue(const QStringList &args, qsizetype &i, const QString &name, QStri
 
 } // namespace
 
-ParsedCommandLine parseCommandLine(const QStringList &args)
+ParsedCommandLine parseCommandLine(const QStringList &args, bool asUninstaller)
 {
     ParsedCommandLine r;
     InstallOptions &o = r.options;
+    o.uninstall = asUninstaller;
     bool silent = false, verySilent = false, launch = false, noLaunch = false, dirGiven = false;
     for (qsizetype i = 0; i < args.size() && r.error.isEmpty(); ++i) {
         const QString &a = args.at(i);
@@ -45,6 +46,10 @@ ParsedCommandLine parseCommandLine(const QStringList &args)
             o.overwrite = true;
         else if (a == QLatin1String("--no-icons"))
             o.icons = false;
+        else if (a == QLatin1String("--uninstall"))
+            o.uninstall = true;
+        else if (a == QLatin1String("--yes"))
+            o.yes = true;
         else if (a == QLatin1String("--launch"))
             launch = true;
         else if (a == QLatin1String("--no-launch"))
@@ -69,6 +74,11 @@ ParsedCommandLine parseCommandLine(const QStringList &args)
         r.error = QStringLiteral("opcje --launch i --no-launch wykluczają się");
     else if (dirGiven && o.dir.isEmpty())
         r.error = QStringLiteral("opcja --dir wymaga nazwy katalogu");
+    else if (o.yes && !o.uninstall)
+        r.error = QStringLiteral("opcja --yes działa tylko razem z --uninstall");
+    else if (o.uninstall
+             && (dirGiven || silent || verySilent || o.overwrite || !o.icons || launch || noLaunch || !o.logFile.isEmpty()))
+        r.error = QStringLiteral("odinstalowanie (--uninstall) nie łączy się z opcjami instalacji");
     o.mode = verySilent ? RunMode::VerySilent : silent ? RunMode::Silent : RunMode::Wizard;
     // The wizard asks the person on its last page; the silent modes start
     // nothing unless told to.

@@ -18,6 +18,8 @@ struct InstallOptions {
     bool launch = true;     // the installed program is started at the end
     QString logFile;        // host path of the log; empty: no log
     bool help = false;
+    bool uninstall = false; // --uninstall: the uninstaller runs instead
+    bool yes = false;       // --yes: the uninstaller asks nothing
 
     bool unattended() const { return mode != RunMode::Wizard; }
     bool showsWindow() const { return mode != RunMode::VerySilent; }
@@ -28,8 +30,9 @@ struct ParsedCommandLine {
     QString error; // empty when the command line is valid
 };
 
-// Parses the arguments after the program name.
-ParsedCommandLine parseCommandLine(const QStringList &args);
+// Parses the arguments after the program name; a program started as the
+// uninstaller takes the uninstaller's options alone.
+ParsedCommandLine parseCommandLine(const QStringList &args, bool asUninstaller = false);
 
 // The usage text, ending in a line break.
 QString usageText(const QString &programName);

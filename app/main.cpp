@@ -33,7 +33,7 @@ int checkStart(int argc, char *argv[], InstallOptions *options)
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
-    const ParsedCommandLine cl = parseCommandLine(args);
+    const ParsedCommandLine cl = parseCommandLine(args, isUninstallCommand(argc, argv));
     const QString name = programName(argc > 0 ? argv[0] : nullptr);
     if (!cl.error.isEmpty()) {
         printTo(stderr, name + QStringLiteral(": ") + cl.error + QStringLiteral("\n\n") + usageText(name));
@@ -43,6 +43,10 @@ int checkStart(int argc, char *argv[], InstallOptions *options)
         printTo(stdout, usageText(name));
         return App::ExitInstalled;
     }
+    // The uninstaller (--uninstall, or the program under the uninstaller's
+    // name) starts in a way of its own.
+    if (cl.options.uninstall)
+        return uninstallMain(argc, argv);
     *options = cl.options;
     if (!options->showsWindow())
         qputenv("QT_QPA_PLATFORM", "offscreen"); // no window, no display needed
@@ -74,9 +78,6 @@ int finish(int rc)
 
 int main(int argc, char *argv[])
 {
-    // The uninstaller has a command line of its own.
-    if (isUninstallCommand(argc, argv))
-        return uninstallMain(argc, argv);
     InstallOptions options;
     if (const int rc = checkStart(argc, argv, &options); rc >= 0)
         return rc;

@@ -52,13 +52,17 @@ void TestCommandLine::parse_data()
                                  << RunMode::VerySilent << "C:\\X" << true << false << false << "/tmp/x.log" << false;
     QTest::newRow("--log value") << QStringList{"--log", "a b.log"} << RunMode::Wizard << none << false << true << true << "a b.log" << false;
     QTest::newRow("--help") << QStringList{"--help"} << RunMode::Wizard << none << false << true << true << none << true;
+    QTest::newRow("--uninstall") << QStringList{"--uninstall"} << RunMode::Wizard << none << false << true << true << none << false;
+    QTest::newRow("the uninstaller --yes") << QStringList{"--yes", "@uninstaller"} << RunMode::Wizard << none << false << true << true << none << false;
+    QTest::newRow("--uninstall --yes") << QStringList{"--yes", "--uninstall"} << RunMode::Wizard << none << false << true << true << none << false;
     QTest::newRow("-h among others") << QStringList{"--silent", "-h"} << RunMode::Silent << none << false << true << false << none << true;
 }
 
 void TestCommandLine::parse()
 {
     QFETCH(QStringList, args);
-    const ParsedCommandLine r = parseCommandLine(args);
+    const bool asUninstaller = args.removeAll("@uninstaller") > 0; // started under the uninstaller's name
+    const ParsedCommandLine r = parseCommandLine(args, asUninstaller);
     QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
     QTEST(r.options.mode, "mode");
     QTEST(r.options.dir, "dir");
@@ -67,6 +71,8 @@ void TestCommandLine::parse()
     QTEST(r.options.launch, "launch");
     QTEST(r.options.logFile, "log");
     QTEST(r.options.help, "help");
+    QCOMPARE(r.options.uninstall, asUninstaller || args.contains("--uninstall"));
+    QCOMPARE(r.options.yes, args.contains("--yes"));
 }
 
 void TestCommandLine::errors_data()
@@ -83,6 +89,10 @@ void TestCommandLine::errors_data()
     QTest::newRow("--log without a value") << QStringList{"--silent", "--log"} << "--log";
     QTest::newRow("--log= empty") << QStringList{"--log="} << "--log";
     QTest::newRow("both silent modes") << QStringList{"--silent", "--very-silent"} << "--very-silent";
+    QTest::newRow("--yes alone") << QStringList{"--yes"} << "--yes";
+    QTest::newRow("--uninstall with an installation option") << QStringList{"--uninstall", "--very-silent"} << "--uninstall";
+    QTest::newRow("the uninstaller with an installation option") << QStringList{"--silent", "@uninstaller"} << "--uninstall";
+    QTest::newRow("--uninstall with --dir") << QStringList{"--dir=C:\\X", "--uninstall", "--yes"} << "--uninstall";
     QTest::newRow("launch and no-launch") << QStringList{"--launch", "--no-launch"} << "--no-launch";
 }
 
@@ -90,7 +100,8 @@ void TestCommandLine::errors()
 {
     QFETCH(QStringList, args);
     QFETCH(QString, mentions);
-    const ParsedCommandLine r = parseCommandLine(args);
+    const bool asUninstaller = args.removeAll("@uninstaller") > 0;
+    const ParsedCommandLine r = parseCommandLine(args, asUninstaller);
     QVERIFY(!r.error.isEmpty());
     QVERIFY2(r.error.contains(mentions), qPrintable(r.error));
 }
