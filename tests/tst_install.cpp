@@ -6,6 +6,8 @@
 #include "Payload.h"
 #include "RarWriter.h"
 #include "drives.h"
+#include "elflength.h"
+#include "filehandle.h"
 #include "installfixtures.h"
 #include "okienko.h"
 #include "resstore.h"
@@ -132,6 +134,10 @@ private slots:
         QVERIFY(text.contains("\nIcon=pl.tavro.Tavro2010Demo\n"));
         // The uninstaller and its list: every file, the entries and the icons.
         QVERIFY(QFileInfo(host("target/ODINSTALUJ.EXE")).isExecutable());
+        {
+            platform::FileHandle self(::open("/proc/self/exe", O_RDONLY | O_CLOEXEC)); // the program's image
+            QCOMPARE(QFileInfo(host("target/ODINSTALUJ.EXE")).size(), platform::elfImageLength(self.get()));
+        }
         QStringList files, folders;
         for (const ManifestEntry &e : readManifest(host("target/ODINSTALUJ.LST")))
             (e.stamp.kind == platform::FileStamp::Folder ? folders : files) << e.path;
