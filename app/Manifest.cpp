@@ -3,6 +3,7 @@
 #include "DesktopIntegration.h"
 #include "Exceptions.h"
 #include "crc32.h"
+#include "fileio.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,7 +18,7 @@ const QByteArray kHeader = "TVO-MANIFEST 1";
 QByteArray escaped(const QString &path)
 {
     QByteArray out;
-    for (const char c : path.toUtf8()) {
+    for (const char c : platform::hostNameBytes(path)) { // bytes as on disk, also where they are not UTF-8
         if (c == '\\')
             out += "\\\\";
         else if (c == '\n')
@@ -50,8 +51,8 @@ bool unescaped(const QByteArray &in, QString &path)
         else
             return false;
     }
-    path = QString::fromUtf8(out);
-    return !path.isEmpty() && path.toUtf8() == out;
+    path = platform::hostNameFromBytes(out);
+    return !path.isEmpty();
 }
 
 QString crcHex(const QByteArray &bytes)

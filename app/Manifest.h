@@ -11,8 +11,10 @@
 //   END <items> <CRC-32 of everything before this line, 8 hex digits>
 // A path is relative to the target folder ('/'-separated; "." is the folder
 // itself) or absolute for what lies outside it: the entries, the icons, and
-// the folders the installation created above the target. Backslash, line
-// feed and carriage return in a path are written \\, \n, \r.
+// the folders the installation created above the target. A path is written
+// as the bytes of the name on disk (UTF-8, or whatever bytes a name that is
+// not UTF-8 has); backslash, line feed and carriage return in it are written
+// \\, \n, \r.
 #include "ownedfiles.h"
 
 #include <QByteArray>

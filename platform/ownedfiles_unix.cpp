@@ -1,4 +1,5 @@
 #include "ownedfiles.h"
+#include "fileio.h"
 #include "filehandle.h"
 #include "tempfile.h"
 
@@ -35,14 +36,14 @@ int openParent(const QString &root, const QString &rel, QByteArray &leaf)
             return -1;
         }
     }
-    int fd = ::open(QFile::encodeName(top).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int fd = ::open(platform::hostNameBytes(top).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     for (qsizetype i = 0; fd >= 0 && i + 1 < parts.size(); ++i) {
         if (parts[i] == QLatin1String("..")) {
             ::close(fd);
             errno = EINVAL;
             return -1;
         }
-        const int next = ::openat(fd, QFile::encodeName(parts[i]).constData(),
+        const int next = ::openat(fd, platform::hostNameBytes(parts[i]).constData(),
                                   O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         const int err = errno;
         ::close(fd);
@@ -55,7 +56,7 @@ int openParent(const QString &root, const QString &rel, QByteArray &leaf)
         errno = EINVAL;
         return -1;
     }
-    leaf = QFile::encodeName(parts.last());
+    leaf = platform::hostNameBytes(parts.last());
     return fd;
 }
 
@@ -135,7 +136,7 @@ bool removeEntry(const QString &root, const QString &name, QString *error)
 bool replaceFile(const QString &hostFile, int mode, const FdWriter &write, QString *error)
 {
     const QFileInfo fi(hostFile);
-    QByteArray temp = QFile::encodeName(fi.absolutePath() + QStringLiteral("/.") + fi.fileName()
+    QByteArray temp = platform::hostNameBytes(fi.absolutePath() + QStringLiteral("/.") + fi.fileName()
                                         + QStringLiteral(".XXXXXX"));
     FileHandle fd(::mkostemp(temp.data(), O_CLOEXEC));
     if (fd.get() < 0) {
@@ -153,7 +154,7 @@ bool replaceFile(const QString &hostFile, int mode, const FdWriter &write, QStri
         why = systemError(errno);
         ok = false;
     }
-    if (ok && ::rename(temp.constData(), QFile::encodeName(fi.absoluteFilePath()).constData()) != 0) {
+    if (ok && ::rename(temp.constData(), platform::hostNameBytes(fi.absoluteFilePath()).constData()) != 0) {
         why = systemError(errno);
         ok = false;
     }
@@ -167,7 +168,7 @@ bool replaceFile(const QString &hostFile, int mode, const FdWriter &write, QStri
 
 bool replaceFile(const QString &hostFile, int mode, const QByteArray &bytes, QString *error)
 {
-    const int err = replaceFile(QFile::encodeName(hostFile).toStdString(), bytes.constData(),
+    const int err = replaceFile(platform::hostNameBytes(hostFile).toStdString(), bytes.constData(),
                                 std::size_t(bytes.size()), mode_t(mode));
     if (err && error)
         *error = systemError(err);
@@ -179,7 +180,7 @@ QStringList missingFolders(const QString &hostPath)
     QStringList missing;
     QString p = QDir::cleanPath(QFileInfo(hostPath).absoluteFilePath());
     struct stat st;
-    while (p.size() > 1 && ::lstat(QFile::encodeName(p).constData(), &st) != 0 && errno == ENOENT) {
+    while (p.size() > 1 && ::lstat(platform::hostNameBytes(p).constData(), &st) != 0 && errno == ENOENT) {
         missing << p;
         p = QFileInfo(p).absolutePath();
     }
@@ -197,7 +198,7 @@ static void collect(int dirFd, const QString &prefix, QStringList &out, int dept
         const QByteArray name(e->d_name);
         if (name == "." || name == "..")
             continue;
-        const QString rel = prefix + QFile::decodeName(name);
+        const QString rel = prefix + platform::hostNameFromBytes(name);
         struct stat st;
         if (::fstatat(::dirfd(d), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
@@ -217,7 +218,7 @@ static void collect(int dirFd, const QString &prefix, QStringList &out, int dept
 QStringList filesBelow(const QString &root)
 {
     QStringList out;
-    const int fd = ::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(platform::hostNameBytes(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0)
         collect(fd, QString(), out, 0);
     out.sort();

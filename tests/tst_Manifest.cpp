@@ -3,6 +3,7 @@
 #include "Exceptions.h"
 #include "Manifest.h"
 #include "crc32.h"
+#include "fileio.h"
 
 #include <QDir>
 #include <QFile>
@@ -53,6 +54,8 @@ private slots:
             << Manifest{file(" zażółć gęślą jaźń .txt"), file("Kosztorys ŁÓDŹ/a b"), folder("Kosztorys ŁÓDŹ")};
         QTest::newRow("backslash, line breaks")
             << Manifest{file("a\\b"), file("x\ny"), file("c\rd\\n"), {"link", {Kind::Link, 7, 5}}};
+        QTest::newRow("not UTF-8") << Manifest{file(platform::hostNameFromBytes(QByteArray("caf\xe9 \xff\\.txt"))),
+                                               folder(platform::hostNameFromBytes(QByteArray("\xc0\xaf")))};
         QTest::newRow("outside the target")
             << Manifest{file("/home/u/Pulpit/Tavro 2010 DEMO.desktop"),
                         file("/home/u/.local/share/applications/pl.tavro.Tavro2010Demo.desktop"),

@@ -4,6 +4,7 @@
 #include "DesktopIntegration.h"
 #include "Manifest.h"
 #include "Uninstall.h"
+#include "fileio.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,9 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -124,6 +128,27 @@ private slots:
         QCOMPARE(report.kept, full(kept));
         QCOMPARE(report.added, full(added));
         QCOMPARE(report.removed, removed);
+    }
+
+    // A name that is not UTF-8 is listed and removed byte for byte.
+    void nameNotUtf8()
+    {
+        const QString t = tmp.filePath("raw");
+        QVERIFY(QDir().mkpath(t));
+        const QByteArray name = "Cennik \xb3\xf3" "d\xbf.txt"; // a Windows-1250 name
+        const int fd = ::open((QFile::encodeName(t) + '/' + name).constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+        InstallRecord r;
+        r.setTarget(t);
+        r.addCreatedFolders({t});
+        r.addBelowTarget(platform::hostNameFromBytes(name));
+        const Manifest m = parseManifest(manifestText(r.stamped()), t, "x");
+        QCOMPARE(m.size(), 2);
+        QCOMPARE(m.first().stamp.kind, platform::FileStamp::File);
+        const UninstallReport report = removeInstallation(t, m);
+        QCOMPARE(report.removed, 1);
+        QVERIFY(!QFileInfo::exists(t));
     }
 
     void reportLists()
