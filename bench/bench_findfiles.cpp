@@ -1,7 +1,8 @@
-// Recursive TFindFiles over a generated tree of 100,000 entries, against
-// `find DIR` over the same tree in the same run (and, for scale, a find that
-// also reads every entry's size and time, as the search does).
-//   bench_findfiles [entries]
+// Recursive TFindFiles over a generated tree of 100,000 entries, against a
+// find that reads every entry's size and time as the search does
+// (`find DIR -printf '%s %T@ %p\n'`), over the same tree in the same run.
+//   bench_findfiles [entries] [rounds]
+// Prints "round <ours s> <find s>" per round.
 #include "FindFiles.h"
 #include "drives.h"
 
@@ -74,23 +75,13 @@ Run runSearch(bool withProgress)
     return {double(t.nsecsElapsed()) / 1e6, ff.FileList.Count()};
 }
 
-template <class F> Run best(int times, F f)
-{
-    Run r = f();
-    for (int i = 1; i < times; ++i) {
-        const Run n = f();
-        if (n.ms < r.ms)
-            r = n;
-    }
-    return r;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const int total = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
     QTemporaryDir tmp;
     QElapsedTimer gen;
     gen.start();
@@ -102,23 +93,25 @@ int main(int argc, char **argv)
     std::printf("tree: %d entries, built in %.0f ms\n", made, double(gen.elapsed()));
     platform::setDriveRoot('B', tmp.path());
 
-    runFind(tmp.path()); // warm the caches for both
-    const Run find = best(3, [&] { return runFind(tmp.path()); });
     // The search reads every entry's size and time; so does this find.
     const QStringList withStat{QStringLiteral("-printf"), QStringLiteral("%s %T@ %p\n")};
-    const Run findStat = best(3, [&] { return runFind(tmp.path(), withStat); });
-    const Run plain = best(3, [] { return runSearch(false); });
-    const Run progress = best(3, [] { return runSearch(true); });
-    std::printf("find DIR                  : %8.1f ms  %lld entries\n", find.ms, find.entries);
-    std::printf("find DIR -printf size,time: %8.1f ms  %lld entries  ratio %.2f\n", findStat.ms, findStat.entries,
-                findStat.ms / find.ms);
-    std::printf("TFindFiles                : %8.1f ms  %lld entries  ratio %.2f\n", plain.ms, plain.entries,
-                plain.ms / find.ms);
-    std::printf("TFindFiles with progress  : %8.1f ms  %lld entries  ratio %.2f\n", progress.ms, progress.entries,
-                progress.ms / find.ms);
-    if (plain.entries != find.entries || progress.entries != find.entries) {
-        std::fprintf(stderr, "entry counts differ\n");
-        return 1;
+    runFind(tmp.path(), withStat); // warm the caches for both
+    runSearch(false);
+    for (int i = 0; i < rounds; ++i) {
+        // Alternate who goes first.
+        Run find, ours;
+        if (i % 2)
+            ours = runSearch(false), find = runFind(tmp.path(), withStat);
+        else
+            find = runFind(tmp.path(), withStat), ours = runSearch(false);
+        if (ours.entries != find.entries) {
+            std::fprintf(stderr, "entry counts differ: %lld and %lld\n", ours.entries, find.entries);
+            return 1;
+        }
+        std::printf("round %.6f %.6f   (TFindFiles %.1f ms, find -printf %.1f ms, %lld entries)\n", ours.ms / 1e3,
+                    find.ms / 1e3, ours.ms, find.ms, ours.entries);
     }
+    const Run progress = runSearch(true);
+    std::printf("with a progress handler: %.1f ms\n", progress.ms);
     return 0;
 }
