@@ -9,6 +9,7 @@
 namespace Ui {
 class TForm1;
 }
+class TFramePacer;
 class THintBar;
 class TGauge;
 class TExplorer;
@@ -94,6 +95,7 @@ private:
     void loadPictures();
 
     int m_page = 0;
+    TFramePacer *m_pacer = nullptr; // paces the run's label and gauges while it lives
     App::ExitCode m_runResult = App::ExitInstalled;
     bool m_errorShown = false; // the run reported an error before it stopped
     std::unique_ptr<InstallRecord> m_record;

@@ -8,6 +8,7 @@
 #include "Exceptions.h"
 #include "FileRoutines.h"
 #include "FindFiles.h"
+#include "FramePacer.h"
 #include "Manifest.h"
 #include "Gauges.h"
 #include "InstallLog.h"
@@ -115,6 +116,9 @@ void TForm1::installFromPayload()
     ui->lblKopiowanie->setText(QStringLiteral("Rozpakowywanie pliku: "));
     ui->lblKopiowanie->adjustSize();
     ui->lblPlik->move(ui->lblKopiowanie->x() + ui->lblKopiowanie->width(), ui->lblPlik->y());
+    TFramePacer pacer({ui->lblPlik, gaugeInstalka});
+    m_pacer = &pacer;
+    const auto unpace = qScopeGuard([this] { m_pacer = nullptr; });
     UnRAR->ExtractTo(target);
 }
 
@@ -136,6 +140,13 @@ void TForm1::installByCopying()
     const TFileList &items = FindFiles->FileList;
     gaugeInstalka->setMaxValue(items.Count() + 1);
     InstallLog::write(QStringLiteral("The folder holds %1 entries").arg(items.Count()));
+    // Every entry sets the label and moves the gauges; their pixels reach
+    // the screen once per display frame (thousands of names a second are
+    // beyond anyone's reading, and each at-once repaint is a trip through
+    // the display server).
+    TFramePacer pacer({ui->lblPlik, gaugeInstalka, gaugePlik});
+    m_pacer = &pacer;
+    const auto unpace = qScopeGuard([this] { m_pacer = nullptr; });
     for (int i = 0; i < items.Count(); ++i) {
         const TFileObj *item = items.Items(i);
         if (item->Attr().contains(atDirectory))
@@ -148,6 +159,8 @@ void TForm1::installByCopying()
 void TForm1::ProgressTick()
 {
     gaugeInstalka->setProgress(gaugeInstalka->progress() + 1);
+    if (m_pacer)
+        m_pacer->frame();
     App::processMessages();
     if (App::terminated())
         throw EAbort();
@@ -166,7 +179,6 @@ void TForm1::CopyOneFile(const QString &relName)
     const QString source = NormalizeDirName(FindFiles->Directory()) + relName;
     const QString dest = ui->edKatalog->text() + relName;
     ui->lblPlik->setText(source);
-    repaint();
     installRecord().addBelowTarget(relName);
     try {
         CopyFileWithProgress(source, dest, gaugePlik);
@@ -180,6 +192,8 @@ void TForm1::CopyOneFile(const QString &relName)
         // that leaves a file out is not reported as done.
         if (installOptions().unattended())
             failRun(title, text);
+        if (m_pacer)
+            m_pacer->flush(); // the question names the file the window shows
         if (!OkCancelBox(title, text))
             throw EAbort();
     }
@@ -190,6 +204,8 @@ void TForm1::CopyOneFile(const QString &relName)
 void TForm1::failRun(const QString &title, const QString &text)
 {
     m_errorShown = true;
+    if (m_pacer)
+        m_pacer->flush();
     ErrorBox(title, text);
     throw EAbort();
 }

@@ -93,7 +93,7 @@ echo "X server $DISPLAY (Xvfb), $ROUNDS rounds per row, load $(cut -d' ' -f1-3 /
 
 # ---- helpers -----------------------------------------------------------------------
 now() { echo "${EPOCHREALTIME/,/.}"; }
-median() { sort -g | awk '{v[NR]=$1} END{ if (NR==0) {print "nan"; exit} if (NR%2) print v[(NR+1)/2]; else print (v[NR/2]+v[NR/2+1])/2 }'; }
+median() { awk 'NF' | sort -g | awk '{v[NR]=$1} END{ if (NR==0) {print "nan"; exit} if (NR%2) print v[(NR+1)/2]; else print (v[NR/2]+v[NR/2+1])/2 }'; }
 ROWS=()
 # row PATH OURS REF UNIT GOAL: medians already taken
 row() { ROWS+=("$1"$'\t'"$2"$'\t'"$3"$'\t'"$4"$'\t'"$5"); }
@@ -125,7 +125,7 @@ echo "payload: ${#PIECES[@]} pieces, installer $(du -m "$DATA/pay/setup" | cut -
 install_ours() { # INSTALLER -> "seconds maxrss_kb"
     local home=$DATA/home
     fresh_home "$home"
-    HOME=$home "$XRUN" install "$home/Desktop/$ENTRY_NAME" 2 -- "$1" 2>/dev/null | awk '{v[$1]=$2} END{print v["seconds"], v["maxrss_kb"]}'
+    HOME=$home "$XRUN" install "$home/Desktop/$ENTRY_NAME" 2 -- "$1" 2>/dev/null | awk '{v[$1]=$2} END{print v["seconds"], v["maxrss_kb"]}' || true
     rm -rf "$home"
 }
 payload_ref() {
@@ -175,8 +175,8 @@ row "peak resident memory, installation from the payload (limit)" \
 
 # ---- start to visible window ---------------------------------------------------------------
 : >"$DATA/o3"; : >"$DATA/r3"
-start_ours() { local home=$DATA/home; fresh_home "$home"; HOME=$home "$XRUN" map -- "$BUILD/app/tvo-setup" 2>/dev/null | awk '$1=="seconds"{print $2}'; rm -rf "$home"; }
-start_ref() { "$XRUN" map -- "$BUILD/bench/bench_barewindow" 2>/dev/null | awk '$1=="seconds"{print $2}'; }
+start_ours() { local home=$DATA/home; fresh_home "$home"; HOME=$home "$XRUN" map -- "$BUILD/app/tvo-setup" 2>/dev/null | awk '$1=="seconds"{print $2}' || true; rm -rf "$home"; }
+start_ref() { "$XRUN" map -- "$BUILD/bench/bench_barewindow" 2>/dev/null | awk '$1=="seconds"{print $2}' || true; }
 start_ours >/dev/null; start_ref >/dev/null
 for ((r = 0; r < ROUNDS * 2; r++)); do
     if ((r % 2)); then o=$(start_ours); b=$(start_ref); else b=$(start_ref); o=$(start_ours); fi
@@ -186,7 +186,7 @@ row "start to visible window, until mapped (a bare Qt window of the same size)" 
 
 # ---- in-process benchmarks ------------------------------------------------------------------
 rounds_of() { # PROGRAM ARGS... -> rows "ours ref" of its "round" lines
-    "$@" 2>/dev/null | awk '$1=="round"{print $2, $3}'
+    "$@" 2>/dev/null | awk '$1=="round"{print $2, $3}' || echo "bench.sh: $1 failed" >&2
 }
 rounds_of "$BUILD/bench/bench_findfiles" "$SEARCH" "$ROUNDS" >"$DATA/ff"
 row "TFindFiles, $SEARCH entries (find -printf '%s %T@ %p')" "$(cut -d' ' -f1 "$DATA/ff" | median)" \
@@ -194,7 +194,7 @@ row "TFindFiles, $SEARCH entries (find -printf '%s %T@ %p')" "$(cut -d' ' -f1 "$
 rounds_of "$BUILD/bench/bench_explorer" "$SUBFOLDERS" "$ROUNDS" >"$DATA/ex"
 row "chooser: expand a node with $SUBFOLDERS subfolders (find DIR -mindepth 1 -maxdepth 2 -type d)" \
     "$(cut -d' ' -f1 "$DATA/ex" | median)" "$(cut -d' ' -f2 "$DATA/ex" | median)" s 1.5
-"$BUILD/bench/bench_copy" "$DATA" "$BIGMIB" "$ENTRIES" "$ROUNDS" 2>/dev/null | awk '$1=="round"' >"$DATA/cp"
+"$BUILD/bench/bench_copy" "$DATA" "$BIGMIB" "$ENTRIES" "$ROUNDS" 2>/dev/null | awk '$1=="round"' >"$DATA/cp" || true
 for what in small big; do
     grep -q " $what\$" "$DATA/cp" || continue
     label="CopyFileWithProgress, $ENTRIES small files, visible gauge (cp)"
