@@ -197,7 +197,7 @@ row "chooser: expand a node with $SUBFOLDERS subfolders (find DIR -mindepth 1 -m
 "$BUILD/bench/bench_copy" "$DATA" "$BIGMIB" "$ENTRIES" "$ROUNDS" 2>/dev/null | awk '$1=="round"' >"$DATA/cp" || true
 for what in small big; do
     grep -q " $what\$" "$DATA/cp" || continue
-    label="CopyFileWithProgress, $ENTRIES small files, visible gauge (cp)"
+    label="CopyFileWithProgress alone, $ENTRIES small files, its visible gauge repainting at once (cp)"
     [ $what = big ] && label="CopyFileWithProgress, one file of $BIGMIB MiB (cp)"
     row "$label" "$(awk -v w=$what '$4==w{print $2}' "$DATA/cp" | median)" "$(awk -v w=$what '$4==w{print $3}' "$DATA/cp" | median)" s -
 done
