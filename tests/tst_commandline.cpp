@@ -1,12 +1,16 @@
 // The command line's parser, the --dir conversion, the log's lines and the
 // reports that replace message boxes.
+#include "AppCore.h"
 #include "CommandLine.h"
 #include "InstallLog.h"
 #include "MessageReport.h"
 #include "drives.h"
+#include "uInstDemo.h"
+#include "ui_uInstDemo.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -25,6 +29,7 @@ private slots:
     void logLines();
     void logAppendsAndRefusesLinks();
     void report();
+    void wizardFolderBox();
 };
 
 void TestCommandLine::parse_data()
@@ -198,5 +203,26 @@ void TestCommandLine::report()
              QString("Błąd: Za mało miejsca na wybranym dysku !\nInstalacja wymaga minimum 55MB.\n"));
 }
 
-QTEST_GUILESS_MAIN(TestCommandLine)
+// --dir is the folder box's initial text, in drive form.
+void TestCommandLine::wizardFolderBox()
+{
+    App::initModules();
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toUtf8());
+    platform::resetDrives();
+    {
+        TForm1 form;
+        QCOMPARE(form.ui->edKatalog->text(), QString("C:\\TVO-DEMO\\"));
+    }
+    InstallOptions o;
+    o.dir = home.path() + "/Programy/TVO";
+    setInstallOptions(o);
+    {
+        TForm1 form;
+        QCOMPARE(form.ui->edKatalog->text(), QString("C:\\Programy\\TVO"));
+    }
+    setInstallOptions({});
+}
+
+QTEST_MAIN(TestCommandLine)
 #include "tst_commandline.moc"

@@ -48,4 +48,16 @@ target="$home/PROGRAMY/TVO-DEMO"
 [ -f "$home/Desktop/Tavro 2010 DEMO.desktop" ] || fail "no desktop entry"
 sleep 0.5
 [ ! -e "$E2E_TMP/report.txt" ] || fail "the installed program was started"
-echo "ok: silent installation showed page 3 only ($seen looks) and finished"
+
+# An existing folder without --overwrite: the error box alone, exit code 3,
+# nothing changed.
+home2="$E2E_TMP/home2"
+mkdir -p "$home2/TVO-DEMO"
+HOME="$home2" "$medium/setup" --silent 2>/dev/null & APP_PID=$!
+box="$(wait_window 'Błąd' 15)" || fail "no error box for an existing folder"
+xdotool search --onlyvisible --name "^$title\$" >/dev/null 2>&1 && fail "a wizard window with the error box"
+type_key "$box" Return
+wait_exit "$APP_PID" 10; rc=$RC
+[ "$rc" = 3 ] || fail "existing folder: exit code $rc, expected 3"
+[ -z "$(ls -A "$home2/TVO-DEMO")" ] || fail "existing folder: its content changed"
+echo "ok: silent installation showed page 3 only ($seen looks) and finished; an existing folder ends with its box and 3"
