@@ -42,46 +42,8 @@ bool askOnTerminal(const QString &folder)
     return answer == QLatin1String("t") || answer == QLatin1String("tak");
 }
 
-} // namespace
-
-static int uninstall(bool gui, bool yes);
-
-bool isUninstallCommand(int argc, char **argv)
-{
-    for (int i = 1; i < argc; ++i)
-        if (Integration::uninstallSwitch == QLatin1String(argv[i]))
-            return true;
-    return argc > 0 && QFileInfo(QFile::decodeName(argv[0])).fileName() == Integration::uninstallerName;
-}
-
-int uninstallMain(int argc, char **argv)
-{
-    bool yes = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--yes") == 0) {
-            yes = true;
-        } else if (Integration::uninstallSwitch != QLatin1String(argv[i])) {
-            print(stderr, QStringLiteral("Nieznana opcja: %1\nUżycie: %2 [--uninstall] [--yes]\n")
-                              .arg(QString::fromLocal8Bit(argv[i]), Integration::uninstallerName));
-            return App::ExitUsage;
-        }
-    }
-    // A window only when a person can answer it; --yes asks nothing.
-    const bool display = !yes && platform::graphicalDisplayAvailable();
-    std::unique_ptr<QCoreApplication> qapp;
-    if (display) {
-        qapp = std::make_unique<QApplication>(argc, argv);
-    } else {
-        qapp = std::make_unique<QCoreApplication>(argc, argv);
-    }
-    const QString platformName = display ? QGuiApplication::platformName() : QString();
-    const bool gui = display && platformName != QLatin1String("offscreen") && platformName != QLatin1String("minimal");
-    const int rc = uninstall(gui, yes);
-    App::runCleanups();
-    return rc;
-}
-
-static int uninstall(bool gui, bool yes)
+// Asks, removes and reports; the application object exists.
+int uninstall(bool gui, bool yes)
 {
     const QString title = QStringLiteral("Odinstalowanie TAVRO DEMO");
     if (gui) {
@@ -126,4 +88,41 @@ static int uninstall(bool gui, bool yes)
             ShowMsgDialog(title, text, details.isEmpty() ? mkPlain : mkWarning, mbOk);
     }
     return failed ? App::ExitFailed : App::ExitInstalled;
+}
+
+} // namespace
+
+bool isUninstallCommand(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (Integration::uninstallSwitch == QLatin1String(argv[i]))
+            return true;
+    return argc > 0 && QFileInfo(QFile::decodeName(argv[0])).fileName() == Integration::uninstallerName;
+}
+
+int uninstallMain(int argc, char **argv)
+{
+    bool yes = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--yes") == 0) {
+            yes = true;
+        } else if (Integration::uninstallSwitch != QLatin1String(argv[i])) {
+            print(stderr, QStringLiteral("Nieznana opcja: %1\nUżycie: %2 [--uninstall] [--yes]\n")
+                              .arg(QString::fromLocal8Bit(argv[i]), Integration::uninstallerName));
+            return App::ExitUsage;
+        }
+    }
+    // A window only when a person can answer it; --yes asks nothing.
+    const bool display = !yes && platform::graphicalDisplayAvailable();
+    std::unique_ptr<QCoreApplication> qapp;
+    if (display) {
+        qapp = std::make_unique<QApplication>(argc, argv);
+    } else {
+        qapp = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    const QString platformName = display ? QGuiApplication::platformName() : QString();
+    const bool gui = display && platformName != QLatin1String("offscreen") && platformName != QLatin1String("minimal");
+    const int rc = uninstall(gui, yes);
+    App::runCleanups();
+    return rc;
 }

@@ -222,6 +222,45 @@ private slots:
         QCOMPARE(QFileInfo::exists(t + "/ODINSTALUJ.LST"), !list.isEmpty());
     }
 
+    // Without a display the uninstaller asks on the terminal; only yes removes.
+    void terminalQuestion_data()
+    {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("end of input") << QByteArray() << 4;
+        QTest::newRow("no") << QByteArray("n\n") << 4;
+        QTest::newRow("just Enter") << QByteArray("\n") << 4;
+        QTest::newRow("yes") << QByteArray("Tak\n") << 0;
+    }
+    void terminalQuestion()
+    {
+        QFETCH(QByteArray, input);
+        QFETCH(int, exitCode);
+        const QString t = tmp.filePath(QString("ask %1").arg(QTest::currentDataTag()));
+        writeFile(t + "/TVODEMO.EXE", "abc");
+        QVERIFY(QFile::copy(TVO_SETUP, t + "/ODINSTALUJ.EXE"));
+        InstallRecord r;
+        r.setTarget(t);
+        r.addCreatedFolders({t});
+        r.addBelowTarget("TVODEMO.EXE");
+        writeManifest(t + "/ODINSTALUJ.LST", r.stamped());
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        p.setProcessEnvironment(env);
+        p.start(t + "/ODINSTALUJ.EXE", QStringList{});
+        QVERIFY(p.waitForStarted(10000));
+        p.write(input);
+        p.closeWriteChannel();
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), exitCode);
+        QVERIFY(p.readAllStandardOutput().contains("Czy usunąć program Tavro 2010 DEMO z katalogu " + t.toUtf8()));
+        QCOMPARE(QFileInfo::exists(t), exitCode != 0); // all of it, or nothing
+        if (exitCode != 0)
+            QVERIFY(QFileInfo::exists(t + "/TVODEMO.EXE") && QFileInfo::exists(t + "/ODINSTALUJ.LST"));
+    }
+
     void usageError()
     {
         QProcess p;
