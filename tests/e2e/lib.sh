@@ -9,10 +9,19 @@ E2E_TMP="$(mktemp -d)"
 XVFB_PID=""
 APP_PID=""
 
+# Ends what the test started and removes its folder. A program that the
+# installer started may still be writing below the folder for a moment, so
+# the removal is retried; it never changes the test's own result.
 e2e_cleanup() {
+  local rc=$? i
   [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
   [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
-  rm -rf "$E2E_TMP"
+  for i in $(seq 20); do
+    rm -rf "$E2E_TMP" 2>/dev/null && break
+    sleep 0.2
+  done
+  [ ! -e "$E2E_TMP" ] || echo "note: could not remove $E2E_TMP" >&2
+  exit "$rc"
 }
 trap e2e_cleanup EXIT
 
