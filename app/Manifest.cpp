@@ -191,8 +191,10 @@ void InstallRecord::setTarget(const QString &hostFolder) { m_target = QDir::clea
 
 void InstallRecord::add(const QString &path)
 {
-    if (!m_paths.contains(path))
+    if (!m_recorded.contains(path)) {
+        m_recorded.insert(path);
         m_paths << path;
+    }
 }
 
 void InstallRecord::addBelowTarget(const QString &relName)
@@ -243,7 +245,7 @@ Manifest InstallRecord::stamped(const Manifest &previous) const
     };
     Manifest out;
     for (const ManifestEntry &old : previous) {
-        if (m_paths.contains(old.path))
+        if (m_recorded.contains(old.path))
             continue;
         if (usable(stampOf(old.path)))
             out << old;

@@ -20,6 +20,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QSet>
 #include <QStringList>
 
 struct ManifestEntry {
@@ -67,4 +68,5 @@ private:
     void add(const QString &path);
     QString m_target;
     QStringList m_paths;
+    QSet<QString> m_recorded; // m_paths as a set: thousands of entries are looked up
 };

@@ -9,6 +9,7 @@
 #include <QDate>
 #include <QLocale>
 #include <algorithm>
+#include <optional>
 
 using namespace platform;
 
@@ -155,6 +156,7 @@ struct Entry {
     QByteArray raw;
     QString name;
     QString folded; // filled when a mask needs it
+    FolderWalker::Kind kind = FolderWalker::KindUnknown; // as the listing gives it
     bool probed = false;
     FileStatus st; // attrs -1: vanished or unreadable
 };
@@ -231,16 +233,24 @@ struct TFindFiles::Walk {
             throw EAbort();
     }
 
+    // The root's folder, opened once for the checks and the scan.
+    FolderWalker *rootDir = nullptr;
+
     void scan(qsizetype index)
     {
         const Folder f = queue[size_t(index)]; // a copy: the queue grows below
-        FolderWalker dir(f.host);
+        std::optional<FolderWalker> own;
+        FolderWalker &dir = index == 0 && rootDir ? *rootDir : own.emplace(f.host);
         if (!dir.isOpen())
             return;
+        // What only folders can pass needs no status call for the rest.
+        const bool onlyFolders = ff.m_modes[atDirectory] == fmYes;
         std::vector<Entry> entries;
         QByteArray raw;
-        while (dir.next(raw)) {
+        FolderWalker::Kind kind;
+        while (dir.next(raw, &kind)) {
             Entry e;
+            e.kind = kind;
             e.name = hostNameFromBytes(raw);
             e.raw = std::move(raw);
             entries.push_back(std::move(e));
@@ -255,6 +265,8 @@ struct TFindFiles::Walk {
                     if (!matchFolded(e.folded, masks[m]))
                         continue;
                 }
+                if (onlyFolders && e.kind == FolderWalker::KindOther)
+                    continue;
                 probe(dir, e);
                 if (passes(e))
                     add(subDir, e);
@@ -263,6 +275,8 @@ struct TFindFiles::Walk {
         if (!ff.m_recurse)
             return;
         for (Entry &e : entries) {
+            if (e.kind == FolderWalker::KindOther)
+                continue;
             probe(dir, e);
             if (!e.st.isFolder())
                 continue;
@@ -297,8 +311,11 @@ void TFindFiles::Search()
     // current folder: nothing else in the process sees the search.
     const QString host = toHostPath(m_directory);
     QString root = host.isEmpty() ? QString() : toDrivePath(host);
-    const FileStatus st = root.isEmpty() ? FileStatus() : hostStatus(host);
-    if (!st.isFolder() || !canEnter(host)) {
+    // A folder that can be entered but not read is searched too (it lists
+    // nothing).
+    FolderWalker rootDir(root.isEmpty() ? QString() : host);
+    const FileStatus st = rootDir.isOpen() ? rootDir.folderStatus() : root.isEmpty() ? FileStatus() : hostStatus(host);
+    if (!st.isFolder() || !(rootDir.isOpen() ? rootDir.canEnter() : canEnter(host))) {
         QString why = platform::lastSystemError();
         if (root.isEmpty())
             why = QStringLiteral("no drive behind it");
@@ -315,6 +332,7 @@ void TFindFiles::Search()
         w.matchAll.push_back(matchesEverything(m));
     }
     w.queue.push_back({root, host, st.dev, st.ino, -1});
+    w.rootDir = &rootDir;
 
     const bool report = m_recurse && OnProgress;
     int shown = 0;

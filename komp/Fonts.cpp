@@ -38,21 +38,47 @@ static QFont base(const QString &face, bool bold, bool italic)
 
 int pixelSizeForCell(const QString &face, int cellHeight, bool bold, bool italic)
 {
+    // Every pixel size measured loads a font engine, a font-matching round
+    // through fontconfig: answers are kept, and only the sizes next to the
+    // cell are measured. Line height grows monotonically with the pixel
+    // size, so within the neighbourhood of the usual ratio the closest size
+    // is either the smallest one reaching the cell or the smallest one of
+    // the height just below it (preferred on a tie, so that text never
+    // outgrows its cell).
+    static QHash<QString, int> known;
+    const QString key = face + QLatin1Char('/') + QString::number(cellHeight) + QLatin1Char(bold ? 'b' : '-')
+        + QLatin1Char(italic ? 'i' : '-');
+    if (const auto it = known.constFind(key); it != known.cend())
+        return *it;
+
     QFont f = base(face, bold, italic);
-    int best = 1;
-    int bestDiff = 1 << 30;
-    // Line height grows monotonically with the pixel size; scan the
-    // neighbourhood of the usual ratio and keep the closest, preferring the
-    // smaller size on a tie so that text never outgrows its cell.
     const int guess = std::max(1, int(std::lround(cellHeight / 1.15)));
-    for (int px = std::max(1, guess - 4); px <= guess + 4; ++px) {
+    const int lo = std::max(1, guess - 4), hi = guess + 4;
+    QHash<int, int> heights;
+    auto heightAt = [&](int px) {
+        if (const auto it = heights.constFind(px); it != heights.cend())
+            return *it;
         f.setPixelSize(px);
-        const int diff = std::abs(QFontMetrics(f).height() - cellHeight);
-        if (diff < bestDiff) {
-            best = px;
-            bestDiff = diff;
-        }
+        return heights[px] = QFontMetrics(f).height();
+    };
+    // The smallest size in range whose line reaches the cell (hi + 1: none).
+    int reach = guess;
+    if (heightAt(reach) >= cellHeight) {
+        while (reach > lo && heightAt(reach - 1) >= cellHeight)
+            --reach;
+    } else {
+        while (reach <= hi && heightAt(reach) < cellHeight)
+            ++reach;
     }
+    int best = reach;
+    if (reach > lo) {
+        int below = reach - 1;
+        while (below > lo && heightAt(below - 1) == heightAt(below))
+            --below;
+        if (reach > hi || std::abs(heightAt(below) - cellHeight) <= std::abs(heightAt(reach) - cellHeight))
+            best = below;
+    }
+    known.insert(key, best);
     return best;
 }
 

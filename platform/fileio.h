@@ -16,6 +16,7 @@
 #include <QString>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace platform {
 
@@ -66,24 +67,31 @@ void carryExecutePermission(int fd, std::uint32_t sourceMode);
 bool setModificationTime(int fd, std::int64_t sec, std::int32_t nsec);
 
 // The entries of one folder, "." and ".." left out, in the order the system
-// gives them.
+// gives them. In a folder that can be read but not entered the names are
+// listed, but no entry has a status.
 class FolderWalker {
 public:
-    // Opens the folder (links followed); isOpen() false when it cannot be
-    // read or entered.
+    // What the listing itself tells of an entry's kind.
+    enum Kind { KindUnknown, KindFolder, KindOther }; // other: never a folder
+    // Opens the folder (links followed); isOpen() false when it cannot be read.
     explicit FolderWalker(const QString &hostPath);
     ~FolderWalker();
     FolderWalker(const FolderWalker &) = delete;
     FolderWalker &operator=(const FolderWalker &) = delete;
 
-    bool isOpen() const { return m_dir != nullptr; }
+    bool isOpen() const { return m_fd >= 0; }
+    // The folder's own status and whether the process may enter it.
+    FileStatus folderStatus() const;
+    bool canEnter() const;
     // The next entry's name as bytes; false at the end.
-    bool next(QByteArray &rawName);
+    bool next(QByteArray &rawName, Kind *kind = nullptr);
     // One status call for an entry of this folder (links followed).
     FileStatus status(const QByteArray &rawName) const;
 
 private:
-    void *m_dir = nullptr;
+    int m_fd = -1;
+    std::unique_ptr<char[]> m_buf;
+    long m_len = 0, m_pos = 0;
 };
 
 } // namespace platform

@@ -244,52 +244,65 @@ std::int64_t readSome(int fd, void *buf, std::size_t len)
 
 // ---- walking a folder -----------------------------------------------------------
 
+namespace {
+constexpr long kListingBuffer = 32 * 1024;
+}
+
 FolderWalker::FolderWalker(const QString &hostPath)
 {
     const QByteArray host = hostNameBytes(hostPath);
     if (host.isEmpty())
         return;
-    int fd;
     do
-        fd = ::open(host.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        return;
-    // A folder that can be read but not entered gives names without status.
-    if (::faccessat(fd, ".", X_OK, 0) != 0) {
-        ::close(fd);
-        return;
-    }
-    DIR *d = ::fdopendir(fd);
-    if (!d)
-        ::close(fd);
-    m_dir = d;
+        m_fd = ::open(host.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    while (m_fd < 0 && errno == EINTR);
 }
 
 FolderWalker::~FolderWalker()
 {
-    if (m_dir)
-        ::closedir(static_cast<DIR *>(m_dir));
+    if (m_fd >= 0)
+        ::close(m_fd);
 }
 
-bool FolderWalker::next(QByteArray &rawName)
+FileStatus FolderWalker::folderStatus() const { return descriptorStatus(m_fd); }
+
+bool FolderWalker::canEnter() const { return m_fd >= 0 && ::faccessat(m_fd, ".", X_OK, 0) == 0; }
+
+bool FolderWalker::next(QByteArray &rawName, Kind *kind)
 {
-    if (!m_dir)
+    if (m_fd < 0)
         return false;
-    while (const dirent *de = ::readdir(static_cast<DIR *>(m_dir))) {
+    for (;;) {
+        if (m_pos >= m_len) {
+            if (!m_buf)
+                m_buf = std::make_unique<char[]>(kListingBuffer);
+            ssize_t n;
+            do
+                n = ::getdents64(m_fd, m_buf.get(), kListingBuffer);
+            while (n < 0 && errno == EINTR);
+            if (n <= 0)
+                return false;
+            m_len = n;
+            m_pos = 0;
+        }
+        const auto *de = reinterpret_cast<const struct dirent64 *>(m_buf.get() + m_pos);
+        m_pos += de->d_reclen;
         const char *n = de->d_name;
         if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
             continue;
         rawName = QByteArray(n);
+        if (kind)
+            *kind = de->d_type == DT_DIR                               ? KindFolder
+                : de->d_type == DT_LNK || de->d_type == DT_UNKNOWN ? KindUnknown
+                                                                   : KindOther;
         return true;
     }
-    return false;
 }
 
 FileStatus FolderWalker::status(const QByteArray &rawName) const
 {
     struct stat st {};
-    if (!m_dir || ::fstatat(::dirfd(static_cast<DIR *>(m_dir)), rawName.constData(), &st, 0) != 0)
+    if (m_fd < 0 || ::fstatat(m_fd, rawName.constData(), &st, 0) != 0)
         return {};
     FileStatus s = fromStat(st);
     if (hiddenName(rawName.constData(), std::size_t(rawName.size())))

@@ -3,6 +3,7 @@
 #include "Fonts.h"
 
 #include <QFontMetrics>
+#include <climits>
 #include <QTest>
 
 class TestAppCore : public QObject {
@@ -78,6 +79,19 @@ private slots:
         QCOMPARE(QFontInfo(f).family(), Fonts::hostFamily(face));
         QVERIFY2(std::abs(QFontMetrics(f).height() - cell) <= 1,
                  qPrintable(QString("height %1 for cell %2").arg(QFontMetrics(f).height()).arg(cell)));
+        // The closest of all sizes near the usual ratio, the smaller on a
+        // tie, although only a few of them are measured.
+        const int guess = std::max(1, int(std::lround(cell / 1.15)));
+        int best = 0, bestDiff = INT_MAX;
+        for (int px = std::max(1, guess - 4); px <= guess + 4; ++px) {
+            QFont g = f;
+            g.setPixelSize(px);
+            const int diff = std::abs(QFontMetrics(g).height() - cell);
+            if (diff < bestDiff)
+                best = px, bestDiff = diff;
+        }
+        QCOMPARE(f.pixelSize(), best);
+        QCOMPARE(Fonts::make(face, cell, bold, italic).pixelSize(), best); // asked again
     }
 
     void negativeHeightIsPixelSize()

@@ -80,10 +80,22 @@ private slots:
 
         platform::FolderWalker dir(tmp.path());
         QVERIFY(dir.isOpen());
+        QVERIFY(dir.canEnter());
+        QVERIFY(dir.folderStatus().isFolder());
         QMap<QByteArray, platform::FileStatus> seen;
         QByteArray raw;
-        while (dir.next(raw))
+        platform::FolderWalker::Kind kind;
+        while (dir.next(raw, &kind)) {
             seen.insert(raw, dir.status(raw));
+            // What the listing tells of the kind never contradicts the status
+            // (file systems may leave it unknown).
+            if (kind == platform::FolderWalker::KindFolder)
+                QVERIFY2(seen.value(raw).isFolder(), raw.constData());
+            if (kind == platform::FolderWalker::KindOther)
+                QVERIFY2(seen.value(raw).exists() && !seen.value(raw).isFolder(), raw.constData());
+            if (raw == "link" || raw == "dangling")
+                QCOMPARE(kind, platform::FolderWalker::KindUnknown); // a link is asked about
+        }
         QCOMPARE(seen.keys(), (QList<QByteArray>{".ukryty", "dangling", "kat\xFF", "link", "plik\xFF.txt", "tylko"}));
         using namespace platform;
         const FileStatus file = seen.value("plik\xFF.txt");
