@@ -1,3 +1,4 @@
+#include "modalwatchdog.h"
 #include "AppCore.h"
 #include "HintBar.h"
 #include "drives.h"
@@ -21,6 +22,7 @@ using namespace explorer;
 
 class TestExplorator : public QObject {
     Q_OBJECT
+    ModalWatchdog watchdog; // a modal window nobody answers fails the test
     QTemporaryDir tmp;
     QStringList boxes;      // message dialogs shown: "title|text"
     QStringList reports;    // standard exception reports
@@ -83,6 +85,12 @@ class TestExplorator : public QObject {
     }
 
 private slots:
+    void cleanup()
+    {
+        const QString unanswered = watchdog.report();
+        watchdog.closed.clear();
+        QVERIFY2(unanswered.isEmpty(), qPrintable(unanswered));
+    }
     void initTestCase()
     {
         App::initModules();

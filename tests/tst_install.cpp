@@ -1,5 +1,6 @@
 // The wizard's target-folder check and installation run on real files: an
 // installer file with a payload, and one with a TVO-DEMO folder beside it.
+#include "modalwatchdog.h"
 #include "AppCore.h"
 #include "Gauges.h"
 #include "Manifest.h"
@@ -11,10 +12,12 @@
 #include "installfixtures.h"
 #include "okienko.h"
 #include "resstore.h"
+#include "smalldisk.h"
 #include "uInstDemo.h"
 #include "ui_uInstDemo.h"
 
 #include <QBuffer>
+#include <QScopeGuard>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -28,6 +31,7 @@
 
 class TestInstall : public QObject {
     Q_OBJECT
+    ModalWatchdog watchdog; // a modal window nobody answers fails the test
     QTemporaryDir tmp;
     QString desktop;
 
@@ -42,6 +46,12 @@ class TestInstall : public QObject {
     }
 
 private slots:
+    void cleanup()
+    {
+        const QString unanswered = watchdog.report();
+        watchdog.closed.clear();
+        QVERIFY2(unanswered.isEmpty(), qPrintable(unanswered));
+    }
     void initTestCase()
     {
         App::initModules();
@@ -100,6 +110,31 @@ private slots:
             QVERIFY(QFileInfo(platform::toHostPath(shown)).isDir());
     }
 
+    // 55 MB free is enough; one page less is not.
+    void freeSpaceBoundary_data()
+    {
+        QTest::addColumn<int>("used");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("exactly 55 MB free") << 0 << true;
+        QTest::newRow("4 KiB less") << 4096 << false;
+    }
+    void freeSpaceBoundary()
+    {
+        QFETCH(int, used);
+        QFETCH(bool, accepted);
+        SmallDisk disk(host("d55"), 55 * 1024 * 1024);
+        QVERIFY2(disk.mounted(), qPrintable(disk.error()));
+        writeFile(host("d55/used"), QByteArray(used, 'u'));
+        platform::setDriveRoot('E', host("d55"));
+        auto restore = qScopeGuard([] { platform::setDriveRoot('E', QString()); });
+        Answers a;
+        Wizard w;
+        w.ui->edKatalog->setText("E:\\TVO-DEMO\\");
+        QCOMPARE(w.ValidateTargetFolder(), accepted);
+        QCOMPARE(a.asked.join("/").replace('\r', '\n'),
+                 accepted ? QString() : QString("Błąd|Za mało miejsca na wybranym dysku !\nInstalacja wymaga minimum 55MB."));
+    }
+
     void installsFromPayload()
     {
         const QList<RarEntry> entries = {
@@ -127,6 +162,7 @@ private slots:
         QFile entry(desktop + "/Tavro 2010 DEMO.desktop");
         QVERIFY(entry.open(QIODevice::ReadOnly));
         const QString text = QString::fromUtf8(entry.readAll());
+        QVERIFY(text.split('\n').contains("Name=Tavro 2010 DEMO"));
         QVERIFY(text.contains("Exec=" + host("target/TVODEMO.EXE") + " katCD=" + host("cd")));
         QVERIFY(text.contains("Path=" + host("target")));
         QCOMPARE(w.installedProgramCommand(),

@@ -1,3 +1,4 @@
+#include "modalwatchdog.h"
 #include "AppCore.h"
 #include "Fonts.h"
 #include "Gauges.h"
@@ -145,9 +146,27 @@ void toPage(Wizard &w, int page)
 
 class TestWizard : public QObject {
     Q_OBJECT
+    ModalWatchdog watchdog; // a modal window nobody answers fails the test
 private slots:
+    void cleanup()
+    {
+        const QString unanswered = watchdog.report();
+        watchdog.closed.clear();
+        QVERIFY2(unanswered.isEmpty(), qPrintable(unanswered));
+    }
     void initTestCase() { App::initModules(); }
     void init() { App::resetTerminated(); }
+
+    // The watchdog ends a box that nobody answers instead of letting the test
+    // hang, and names it.
+    void watchdogEndsAnUnansweredBox()
+    {
+        watchdog.setLimit(200);
+        ErrorBox("Błąd", "Nikt nie odpowie");
+        watchdog.setLimit(10000);
+        QCOMPARE(watchdog.closed, QStringList{"Błąd"});
+        watchdog.closed.clear();
+    }
 
     void startsOnWelcomePage()
     {

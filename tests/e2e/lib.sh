@@ -89,7 +89,25 @@ wait_exit() {
 
 # count_windows NAME: how many visible windows have exactly this name.
 count_windows() {
-  xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | wc -l
+  { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null || true; } | wc -l
+}
+
+# wait_no_process_in FOLDER SECONDS: waits until no process has FOLDER (or a
+# folder below it) as its current folder, such as a program the installer
+# started there and did not wait for.
+wait_no_process_in() {
+  local dir cwd p busy
+  dir="$(readlink -f "$1")"
+  for _ in $(seq $(($2 * 10))); do
+    busy=""
+    for p in /proc/[0-9]*; do
+      cwd="$(readlink "$p/cwd" 2>/dev/null || true)"
+      case "$cwd" in "$dir" | "$dir"/*) busy="${p#/proc/}"; break ;; esac
+    done
+    [ -z "$busy" ] && return 0
+    sleep 0.1
+  done
+  fail "process $busy still runs in $dir after $2 s"
 }
 
 # wait_file PATH SECONDS: waits until the path exists.
