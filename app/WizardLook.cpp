@@ -47,6 +47,45 @@ QRect fitLabel(const QRect &designed, const QSize &needed, bool centred)
     return {x, designed.y(), w, h};
 }
 
+QRect followLabel(const QRect &lead, const QRect &designed, int gap)
+{
+    const int left = std::max(designed.x(), lead.x() + lead.width() + gap);
+    return {left, designed.y(), std::max(0, designed.x() + designed.width() - left), designed.height()};
+}
+
+QRect keepInside(const QRect &r, const QRect &area)
+{
+    QRect out = r;
+    if (out.right() > area.right())
+        out.moveRight(area.right());
+    if (out.bottom() > area.bottom())
+        out.moveBottom(area.bottom());
+    if (out.left() < area.left())
+        out.moveLeft(area.left());
+    if (out.top() < area.top())
+        out.moveTop(area.top());
+    return out;
+}
+
+void arrange(QWidget *form)
+{
+    auto *caption = form->findChild<QLabel *>(QStringLiteral("lblWybrany"));
+    auto *folder = form->findChild<QLabel *>(QStringLiteral("lblKatalog"));
+    if (caption && folder) {
+        // A space's width of the caption's font between the two.
+        const int gap = caption->fontMetrics().horizontalAdvance(QLatin1Char(' '));
+        folder->setGeometry(followLabel(caption->geometry(), folder->geometry(), gap));
+    }
+    auto *logo = form->findChild<QLabel *>(QStringLiteral("imgLogo"));
+    auto *demo = form->findChild<QLabel *>(QStringLiteral("lblDemo"));
+    if (logo && demo) {
+        // A few pixels of the panel stay clear between the text and the rim.
+        const int room = logoRim + 4;
+        const QRect panel = logo->geometry().adjusted(room, room, -room, -room);
+        demo->setGeometry(keepInside(demo->geometry(), panel));
+    }
+}
+
 static void paint(QWidget *w, QPalette::ColorRole role, const QColor &c)
 {
     QPalette p = w->palette();

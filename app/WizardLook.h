@@ -31,4 +31,19 @@ bool hasFixedSize(const char *name);
 QRect fitLabel(const QRect &designed, const QSize &needed, bool centred);
 // Gives every control of the window its font and colours.
 void apply(QWidget *form);
+
+// The logo picture's light panel lies this many pixels inside the picture
+// on every side (a dark rim and a margin in the page colour).
+inline constexpr int logoRim = 11;
+// A label that continues another one's line (the lead) starts a gap after
+// the lead's right edge, or at its designed place when that is further
+// right; its right edge stays where it was designed.
+QRect followLabel(const QRect &lead, const QRect &designed, int gap);
+// The rectangle moved left and up as far as needed to end inside the area
+// (never past its left or top edge).
+QRect keepInside(const QRect &r, const QRect &area);
+// Places the labels whose position depends on others' sizes: the chosen
+// folder after its caption, "DEMO" on the logo's panel. After apply() and
+// after the logo has its picture.
+void arrange(QWidget *form);
 } // namespace WizardLook

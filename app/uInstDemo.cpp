@@ -41,6 +41,7 @@ TForm1::TForm1(QWidget *parent)
     createComponents();
     WizardLook::apply(this);
     loadPictures();
+    WizardLook::arrange(this);
     ui->lblKopiowanie->adjustSize();
     qApp->installEventFilter(this); // key preview
     SetMainForm(this);

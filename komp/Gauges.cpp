@@ -26,6 +26,14 @@ int percent(qint32 min, qint32 max, qint32 progress)
 
 QString percentText(int percent) { return QString::asprintf("%d%%", percent); }
 
+QFont textFont(const QFont &gaugeFont)
+{
+    QFont f = gaugeFont;
+    f.setStyleStrategy(QFont::NoAntialias);
+    f.setLetterSpacing(QFont::AbsoluteSpacing, 1);
+    return f;
+}
+
 Edges paintRect(QSize client, bool framed)
 {
     Edges r{0, 0, client.width(), client.height()};
@@ -186,10 +194,11 @@ QImage TGauge::render() const
 
     if (m_showText) {
         const QString text = percentText(pct);
-        QFont f = font();
-        f.setStyleStrategy(QFont::NoAntialias); // whole pixels invert cleanly
+        const QFont f = GaugeGeometry::textFont(font());
         const QFontMetrics fm(f);
-        const QPoint at = textOrigin(r, QSize(fm.horizontalAdvance(text), fm.height()));
+        // The spacing after the last letter is not part of the text.
+        const int width = fm.horizontalAdvance(text) - int(f.letterSpacing());
+        const QPoint at = textOrigin(r, QSize(width, fm.height()));
         TBltBitmap textImage;
         textImage.MakeLike(image);
         textImage.fill(Qt::black);

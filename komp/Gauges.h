@@ -136,6 +136,10 @@ int verticalFill(const Edges &r, int percent);
 QPoint pieStart(int w, int h, int percent);
 // End of the needle, which starts at (controlWidth div 2, bottom - 1).
 QPoint needleTip(int controlWidth, int bottom, int percent);
+// The font the percentage is written in: the gauge's font in whole pixels
+// (they invert cleanly), one pixel between the letters so that bold glyphs
+// of a small font do not run into each other.
+QFont textFont(const QFont &gaugeFont);
 // Where the percentage text goes, from the image's origin.
 QPoint textOrigin(const Edges &r, QSize text);
 // Nearest integer, halves to the even neighbour.

@@ -240,8 +240,14 @@ void TMsgOkienko::reject()
 
 QSize TMsgOkienko::frameExtra() const
 {
-    // Known once the window system has framed a window; none before that.
-    return frameGeometry().size() - geometry().size();
+    // Known once the window manager has framed the window. Before that the
+    // frame of the form the dialog stands over is the best estimate: one
+    // window manager decorates both alike.
+    const QSize own = frameGeometry().size() - geometry().size();
+    if (!own.isEmpty() || !activeForm)
+        return own;
+    const QWidget *form = activeForm->window();
+    return form->frameGeometry().size() - form->geometry().size();
 }
 
 void TMsgOkienko::layoutChildren()

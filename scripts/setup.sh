@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
   libjpeg62-turbo-dev libx11-dev libzstd-dev libdeflate-dev libunrar5 unrar rar
   fonts-liberation2 fonts-dejavu-core
-  xvfb xauth xdotool imagemagick desktop-file-utils libglib2.0-bin
+  xvfb xauth x11-utils xdotool imagemagick desktop-file-utils libglib2.0-bin openbox
   locales
 )
 

@@ -3,6 +3,7 @@
 #include "Fonts.h"
 #include "Gauges.h"
 
+#include <QPainter>
 #include <QTest>
 #include <climits>
 
@@ -50,6 +51,48 @@ class TestGauges : public QObject {
     }
 
 private slots:
+    // The percentage stays legible in the wizard's gauges: between any two
+    // letters of every text from 0% to 100% lies at least one clear column.
+    void percentGlyphsStayApart_data()
+    {
+        QTest::addColumn<int>("cell");
+        QTest::newRow("file gauge, 16 pixels high") << 12;
+        QTest::newRow("installation gauge, 25 pixels high") << 16;
+    }
+    void percentGlyphsStayApart()
+    {
+        QFETCH(int, cell);
+        const QFont f = GaugeGeometry::textFont(Fonts::make("MS Sans Serif", cell, true));
+        const QFontMetrics fm(f);
+        // Columns holding ink of one letter drawn where the text puts it.
+        auto inkColumns = [&](const QString &text, int i) {
+            QImage img(fm.horizontalAdvance(text) + 20, fm.height(), QImage::Format_RGB32);
+            img.fill(Qt::black);
+            {
+                QPainter p(&img);
+                p.setFont(f);
+                p.setPen(Qt::white);
+                p.drawText(10 + fm.horizontalAdvance(text.left(i)), fm.ascent(), text.mid(i, 1));
+            }
+            int first = INT_MAX, last = -1;
+            for (int x = 0; x < img.width(); ++x)
+                for (int y = 0; y < img.height(); ++y)
+                    if (qRed(img.pixel(x, y)) > 0) {
+                        first = std::min(first, x);
+                        last = std::max(last, x);
+                    }
+            return std::make_pair(first, last);
+        };
+        for (int pct = 0; pct <= 100; ++pct) {
+            const QString text = GaugeGeometry::percentText(pct);
+            for (int i = 1; i < text.size(); ++i) {
+                const auto left = inkColumns(text, i - 1), right = inkColumns(text, i);
+                QVERIFY2(right.first > left.second + 1,
+                         qPrintable(QString("'%1' and '%2' of %3 touch").arg(text[i - 1]).arg(text[i]).arg(text)));
+            }
+        }
+    }
+
     void initTestCase() { App::initModules(); }
 
     void defaults()

@@ -448,6 +448,35 @@ private slots:
         }
     }
 
+    // "Wybrany katalog docelowy:" and the folder after it do not run together.
+    void chosenFolderStandsApartFromItsCaption()
+    {
+        Wizard w;
+        const QLabel *caption = w.ui->lblWybrany, *folder = w.ui->lblKatalog;
+        const int inkEnd = caption->x() + caption->fontMetrics().horizontalAdvance(caption->text());
+        QVERIFY2(folder->x() >= inkEnd + caption->fontMetrics().horizontalAdvance(' '),
+                 qPrintable(QString("caption ends at %1, folder starts at %2").arg(inkEnd).arg(folder->x())));
+        QCOMPARE(folder->x() + folder->width(), 690); // right edge as designed
+    }
+
+    // "DEMO" stays on the logo's light panel: none of its yellow lies on the
+    // dark rim or beyond.
+    void demoStaysOnTheLogoPanel()
+    {
+        Wizard w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QImage shot = w.grab().toImage();
+        const QRect logo = w.ui->imgLogo->geometry(), demo = w.ui->lblDemo->geometry();
+        const int panelRight = logo.right() - WizardLook::logoRim;
+        for (int x = panelRight + 1; x < shot.width(); ++x)
+            for (int y = demo.top(); y <= demo.bottom(); ++y) {
+                const QColor c = shot.pixelColor(x, y);
+                QVERIFY2(!(c.red() > 200 && c.green() > 180 && c.blue() < 140),
+                         qPrintable(QString("yellow at %1,%2").arg(x).arg(y)));
+            }
+    }
+
     void picturesSizedToTheirImages()
     {
         Wizard w;
