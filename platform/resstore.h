@@ -50,6 +50,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -85,6 +86,11 @@ public:
     enum Status { Plain, Valid, Damaged, Unsupported, Unreadable };
     enum CopyResult { Copied, ReadFailed, WriteFailed, CrcMismatch };
 
+    ResourceStore();
+    ~ResourceStore();
+    ResourceStore(const ResourceStore &) = delete;
+    ResourceStore &operator=(const ResourceStore &) = delete;
+
     // Opens the file and reads its index; the file stays open for copying
     // until close() or destruction.
     // displayName names the file in messages (the path when empty).
@@ -111,6 +117,11 @@ private:
     CopyResult copyFailed(CopyResult r, const StoredResource &res);
     CopyResult copyStored(const StoredResource &res, int outFd, std::uint32_t &crc);
     CopyResult copyZstd(const StoredResource &res, int outFd, std::uint32_t &crc);
+    CopyResult copyZstdWhole(const StoredResource &res, int outFd, std::uint32_t &crc);
+
+    // The decompressor and buffers, kept from one resource to the next.
+    struct Scratch;
+    std::unique_ptr<Scratch> m_scratch;
 
     FileHandle m_fd;
     Status m_status = Unreadable;

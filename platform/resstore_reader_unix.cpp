@@ -19,6 +19,10 @@ using storeformat::get;
 namespace {
 
 constexpr std::size_t kBufferSize = 256 * 1024;
+// Resources up to this size (the archive pieces) are decompressed in one call
+// straight into a buffer of their full size, which saves the streaming
+// decoder's copy out of its window and writes each in one request.
+constexpr std::uint64_t kWholeLimit = 4 * 1024 * 1024;
 
 std::string key(std::uint32_t type, const std::string &name)
 {
@@ -34,6 +38,24 @@ struct DCtxFree {
 };
 
 } // namespace
+
+struct ResourceStore::Scratch {
+    std::unique_ptr<ZSTD_DCtx, DCtxFree> dctx {ZSTD_createDCtx()};
+    std::unique_ptr<char[]> in, out;
+    std::size_t inCap = 0, outCap = 0;
+
+    // Buffers of at least the given sizes, grown as needed.
+    void reserve(std::size_t inSize, std::size_t outSize)
+    {
+        if (inSize > inCap)
+            in.reset(new char[inCap = inSize]);
+        if (outSize > outCap)
+            out.reset(new char[outCap = outSize]);
+    }
+};
+
+ResourceStore::ResourceStore() = default;
+ResourceStore::~ResourceStore() = default;
 
 std::uint64_t storeIndexEntrySize(std::size_t nameLength)
 {
@@ -247,11 +269,41 @@ ResourceStore::CopyResult ResourceStore::copyZstd(const StoredResource &res, int
     return Copied;
 }
 
+// One read, one decompression into a buffer of the recorded size, one write.
+// The frame must fill the buffer exactly: more output, less, or bytes that
+// are not a frame are damage.
+ResourceStore::CopyResult ResourceStore::copyZstdWhole(const StoredResource &res, int outFd, std::uint32_t &crc)
+{
+    if (!m_scratch)
+        m_scratch = std::make_unique<Scratch>();
+    Scratch &s = *m_scratch;
+    if (!s.dctx)
+        return m_reason = "out of memory", ReadFailed;
+    s.reserve(std::max<std::size_t>(res.size, 1), std::max<std::size_t>(res.originalSize, 1));
+    if (!readAt(m_fd.get(), s.in.get(), res.size, res.offset))
+        return m_reason = sysReason(errno), ReadFailed;
+    const std::size_t n = ZSTD_decompressDCtx(s.dctx.get(), s.out.get(), res.originalSize, s.in.get(), res.size);
+    if (ZSTD_isError(n))
+        return m_reason = ZSTD_getErrorName(n), CrcMismatch;
+    if (n != res.originalSize)
+        return m_reason = "fewer bytes than recorded", CrcMismatch;
+    crc = crc32(0, s.out.get(), n);
+    if (!writeAll(outFd, s.out.get(), n))
+        return m_reason = sysReason(errno), WriteFailed;
+    return Copied;
+}
+
 ResourceStore::CopyResult ResourceStore::copyTo(const StoredResource &res, int outFd)
 {
     m_reason.clear();
     std::uint32_t crc = 0;
-    const CopyResult r = res.method == StoreMethod::Zstd ? copyZstd(res, outFd, crc) : copyStored(res, outFd, crc);
+    CopyResult r;
+    if (res.method == StoreMethod::Stored)
+        r = copyStored(res, outFd, crc);
+    else if (res.size <= kWholeLimit && res.originalSize <= kWholeLimit)
+        r = copyZstdWhole(res, outFd, crc);
+    else
+        r = copyZstd(res, outFd, crc);
     if (r != Copied)
         return copyFailed(r, res);
     if (crc != res.crc)
