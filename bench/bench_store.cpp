@@ -143,7 +143,7 @@ int embed(const QString &dir, qint64 megabytes, qint64 piece, int level)
         std::printf("packing %lld pieces: %.2f s\n", static_cast<long long>(pieces), packed);
         std::printf("ROW|WriteEmbeddedArchive %lld MB in %lld pieces, %s|%.3f|%.3f|%.2f\n",
                     static_cast<long long>(megabytes), static_cast<long long>(pieces),
-                    level ? qPrintable(QStringLiteral("zstd -%1 (ref: zstd -dc)").arg(level)) : "stored (ref: cat)", ours,
+                    level ? qPrintable(QStringLiteral("zstd -%1 pieces (zstd -dc)").arg(level)) : "stored (cat)", ours,
                     ref, ours / ref);
     } catch (const Exception &e) {
         std::fprintf(stderr, "bench_store: %s\n", qPrintable(e.message()));
