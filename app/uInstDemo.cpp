@@ -126,6 +126,15 @@ void TForm1::loadPictures()
         if (!img.isNull())
             ui->imgLogo->resize(img.size()); // sized to its image
     }
+    // The shortcut's picture belongs to the last page: it is read when that
+    // page first shows (its reader is an image plug-in that nothing before
+    // it needs, and loading the plug-ins would delay the first window).
+}
+
+void TForm1::loadShortcutPicture()
+{
+    if (!ui->imgIkona->pixmap().isNull())
+        return;
     const QPixmap icon(QStringLiteral(":/icon.gif"));
     ui->imgIkona->setPixmap(icon);
     if (!icon.isNull())
@@ -156,6 +165,7 @@ void TForm1::ShowPage(int n)
         QCoreApplication::postEvent(this, new QEvent(QEvent::Type(WM_INSTALL)));
         break;
     case 4:
+        loadShortcutPicture();
         hb->setTextAccept(QStringLiteral("Dalej"));
         hb->setTextCancel(QString());
         break;

@@ -93,6 +93,7 @@ private:
     bool FormKeyDown(int key);
     void createComponents();
     void loadPictures();
+    void loadShortcutPicture();
 
     int m_page = 0;
     TFramePacer *m_pacer = nullptr; // paces the run's label and gauges while it lives

@@ -3,6 +3,7 @@
 #include "Fonts.h"
 #include "Properties.h"
 
+#include <QImageReader>
 #include <QDynamicPropertyChangeEvent>
 #include <QKeyEvent>
 #include <QLayout>
@@ -115,7 +116,9 @@ THintBar::Button *THintBar::makeButton(const QString &caption, const char *pictu
     b->setCursor(Qt::PointingHandCursor);
     b->setFocusPolicy(Qt::NoFocus);
     b->setFont(Fonts::make(QStringLiteral("MS Sans Serif"), 12, true));
-    b->picture = QPixmap(QStringLiteral(":/") + QLatin1String(picture));
+    QImageReader reader(QStringLiteral(":/") + QLatin1String(picture), "PNG");
+    reader.setAutoDetectImageFormat(false); // no image plug-in is loaded to guess the format
+    b->picture = QPixmap::fromImage(reader.read());
     b->setGeometry(0, 0, m_btnWidth, HintBarButtonHeight);
     b->setText(caption);
     return b;

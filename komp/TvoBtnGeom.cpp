@@ -5,6 +5,7 @@
 #include "AppCore.h"
 #include "Exceptions.h"
 
+#include <QImageReader>
 #include <QApplication>
 #include <QPainter>
 #include <QPalette>
@@ -104,7 +105,11 @@ namespace {
 QImage loadStrip(const char *name, QSize expected)
 {
     App::initModules();
-    QImage img(QStringLiteral(":/") + QLatin1String(name));
+    // Named without a suffix: the format is given and not guessed, so that
+    // no image plug-in is loaded to ask it.
+    QImageReader reader(QStringLiteral(":/") + QLatin1String(name), "PNG");
+    reader.setAutoDetectImageFormat(false);
+    const QImage img = reader.read();
     if (img.size() != expected)
         throw Exception(QStringLiteral("Brak zasobu %1").arg(QLatin1String(name)));
     return img;

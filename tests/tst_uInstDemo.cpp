@@ -483,6 +483,9 @@ private slots:
         QCOMPARE(w.ui->imgLogo->pixmap().size(), QSize(630, 190));
         QCOMPARE(w.ui->imgLogo->geometry(), QRect(77, 165, 630, 190));
         QCOMPARE(w.ui->imgIkona->geometry(), QRect(21, 5, 44, 39));
+        w.ShowPage(4); // the shortcut's picture is read when its page shows
+        QCOMPARE(w.ui->imgIkona->pixmap().size(), QSize(44, 39));
+        QCOMPARE(w.ui->imgIkona->geometry(), QRect(21, 5, 44, 39));
     }
 
     void pageColours()
