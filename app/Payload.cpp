@@ -75,9 +75,10 @@ private:
     platform::TempFile m_file;
 };
 
-void writeResource(platform::ResourceStore &store, const platform::StoredResource &res, TargetFile &file)
+// Raises the exception that belongs to a copy's result.
+void checkCopy(platform::ResourceStore &store, const platform::StoredResource &res,
+               platform::ResourceStore::CopyResult result)
 {
-    const auto result = store.copyTo(res, file.fd());
     if (result != platform::ResourceStore::Copied)
         qCWarning(lcSetup) << "resource" << res.name.c_str() << ":" << store.errorString().c_str()
                            << store.reason().c_str();
@@ -91,6 +92,11 @@ void writeResource(platform::ResourceStore &store, const platform::StoredResourc
     case platform::ResourceStore::CrcMismatch:
         throw EResourceDamaged(QString::fromStdString(store.errorString()));
     }
+}
+
+void writeResource(platform::ResourceStore &store, const platform::StoredResource &res, TargetFile &file)
+{
+    checkCopy(store, res, store.copyTo(res, file.fd()));
 }
 
 const platform::StoredResource *findResource(const platform::ResourceStore &store, const std::string &name)
@@ -127,13 +133,19 @@ void WriteEmbeddedArchive(const QString &fileName, platform::TempFile *written)
     platform::ResourceStore store;
     openStore(store);
     // The piece list ends at the first number without a resource; any other
-    // failure goes to the caller.
+    // failure goes to the caller. The next piece is read and decompressed
+    // while the current one is written.
+    std::vector<const platform::StoredResource *> pieces;
     for (int n = 0;; ++n) {
         const platform::StoredResource *res = findResource(store, "TVODEMO_" + std::to_string(n));
         if (!res)
             break;
-        writeResource(store, *res, file);
+        pieces.push_back(res);
     }
+    std::size_t failed = 0;
+    const auto result = store.copyAllTo(pieces, file.fd(), failed);
+    if (result != platform::ResourceStore::Copied)
+        checkCopy(store, *pieces[failed], result);
     file.finish(written);
     if (g_writtenHook)
         g_writtenHook(fileName);

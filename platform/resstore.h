@@ -110,6 +110,10 @@ public:
     const StoredResource *find(std::uint32_t type, const std::string &name) const;
 
     CopyResult copyTo(const StoredResource &res, int outFd);
+    // copyTo() for each resource of the list in turn, the next one read and
+    // decompressed on a second thread while the current one is checked and
+    // written. Stops at the first failure; failedAt is then its index.
+    CopyResult copyAllTo(const std::vector<const StoredResource *> &list, int outFd, std::size_t &failedAt);
 
 private:
     bool readIndex(const char *trailer, std::uint64_t fileSize);

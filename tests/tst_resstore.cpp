@@ -121,6 +121,68 @@ private slots:
         QVERIFY(store.find(10, last));
     }
 
+    // A list written one after another, the next read on a second thread:
+    // the same bytes as copyTo() one by one, and the first damaged resource
+    // ends it with its index.
+    void copyAll_data()
+    {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<int>("damaged"); // index of a resource with a wrong CRC, -1 for none
+        QTest::newRow("stored (one by one)") << 0 << -1;
+        QTest::newRow("compressed") << 3 << -1;
+        QTest::newRow("compressed, second damaged") << 3 << 1;
+        QTest::newRow("compressed, the large one damaged") << 3 << 3;
+        QTest::newRow("stored, first damaged (one by one)") << 0 << 0;
+        QTest::newRow("compressed, last damaged") << 3 << 5;
+    }
+    void copyAll()
+    {
+        QFETCH(int, level);
+        QFETCH(int, damaged);
+        // Small pieces, an empty one, one too large for the second thread.
+        const QList<QByteArray> parts {text(1000), noise(70000, 2), QByteArray(), text(5000000), text(300), noise(10, 3)};
+        writeFile(path("list"), QByteArray(64, 'P'));
+        const int out = ::open(QFile::encodeName(path("list")).constData(), O_WRONLY | O_APPEND);
+        platform::ResourceStoreWriter w(out);
+        w.setCompressionLevel(level);
+        for (int i = 0; i < parts.size(); ++i)
+            QVERIFY(w.addBytes(10, "P" + std::to_string(i), parts[i].constData(), std::size_t(parts[i].size())));
+        QVERIFY(w.finish());
+        ::close(out);
+        if (damaged >= 0) { // flip the last stored byte of that resource
+            ResourceStore probe;
+            QCOMPARE(probe.open(path("list").toStdString()), ResourceStore::Valid);
+            const platform::StoredResource *r = probe.find(10, "P" + std::to_string(damaged));
+            QFile f(path("list"));
+            QVERIFY(f.open(QIODevice::ReadWrite) && f.seek(qint64(r->offset + r->size - 1)));
+            char c = 0;
+            QVERIFY(f.getChar(&c) && f.seek(qint64(r->offset + r->size - 1)) && f.putChar(char(c ^ 0x20)));
+        }
+
+        ResourceStore store;
+        QCOMPARE(store.open(path("list").toStdString(), "C:\\setup"), ResourceStore::Valid);
+        std::vector<const platform::StoredResource *> list;
+        for (int i = 0; i < parts.size(); ++i)
+            list.push_back(store.find(10, "P" + std::to_string(i)));
+        const int fd = ::open(QFile::encodeName(path("joined")).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        std::size_t failedAt = 99;
+        const ResourceStore::CopyResult r = store.copyAllTo(list, fd, failedAt);
+        ::close(fd);
+        QByteArray expected;
+        for (int i = 0; i < (damaged < 0 ? parts.size() : damaged); ++i)
+            expected += parts[i];
+        if (damaged < 0) {
+            QCOMPARE(r, ResourceStore::Copied);
+            QVERIFY(readFile(path("joined")) == expected);
+            return;
+        }
+        QCOMPARE(r, ResourceStore::CrcMismatch);
+        QCOMPARE(failedAt, std::size_t(damaged));
+        QCOMPARE(store.errorString(), "The installer file C:\\setup is damaged: resource P" + std::to_string(damaged)
+                     + " fails its CRC check.");
+        QVERIFY(readFile(path("joined")).startsWith(expected));
+    }
+
     // Stores written before compression existed are read as they were.
     void readsVersionOne()
     {
