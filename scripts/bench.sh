@@ -97,7 +97,7 @@ median() { awk 'NF' | sort -g | awk '{v[NR]=$1} END{ if (NR==0) {print "nan"; ex
 ROWS=()
 # row PATH OURS REF UNIT GOAL: medians already taken
 row() { ROWS+=("$1"$'\t'"$2"$'\t'"$3"$'\t'"$4"$'\t'"$5"); }
-fresh_home() { rm -rf "$1"; mkdir -p "$1/Desktop" "$1/.cache"; ln -s "$DATA/fontcache" "$1/.cache/fontconfig"; }
+fresh_home() { rm -rf "$1" 2>/dev/null || rm -rf "$1" 2>/dev/null || true; mkdir -p "$1/Desktop" "$1/.cache"; ln -s "$DATA/fontcache" "$1/.cache/fontconfig"; }
 mkdir -p "$DATA/fontcache"
 ENTRY_NAME="Tavro 2010 DEMO.desktop"
 XRUN=$BUILD/bench/bench_xrun
@@ -126,7 +126,7 @@ install_ours() { # INSTALLER -> "seconds maxrss_kb"
     local home=$DATA/home
     fresh_home "$home"
     HOME=$home "$XRUN" install "$home/Desktop/$ENTRY_NAME" 2 -- "$1" 2>/dev/null | awk '{v[$1]=$2} END{print v["seconds"], v["maxrss_kb"]}' || true
-    rm -rf "$home"
+    rm -rf "$home" 2>/dev/null || true # the next round starts from a fresh one anyway
 }
 payload_ref() {
     local t0 t1
