@@ -1,5 +1,7 @@
 #include "Payload.h"
 
+#include "BundledRuntime.h"
+
 #include "drives.h"
 #include "log.h"
 #include "resstore.h"
@@ -160,5 +162,8 @@ void SetPayloadSourceForTesting(const QString &hostPath) { g_sourceOverride = ho
 
 QString InstallerFile()
 {
-    return g_sourceOverride.isEmpty() ? QCoreApplication::applicationFilePath() : g_sourceOverride;
+    if (!g_sourceOverride.isEmpty())
+        return g_sourceOverride;
+    const QString setupFile = BundledRuntime::setupFile();
+    return setupFile.isEmpty() ? QCoreApplication::applicationFilePath() : setupFile;
 }

@@ -1,5 +1,6 @@
 // The installer's main block.
 #include "AppCore.h"
+#include "BundledRuntime.h"
 #include "CommandLine.h"
 #include "InstallLog.h"
 #include "MessageReport.h"
@@ -78,6 +79,7 @@ int finish(int rc)
 
 int main(int argc, char *argv[])
 {
+    BundledRuntime::prepare();
     InstallOptions options;
     if (const int rc = checkStart(argc, argv, &options); rc >= 0)
         return rc;
@@ -85,6 +87,7 @@ int main(int argc, char *argv[])
     MessageReport::install(options);
 
     QApplication qapp(argc, argv);
+    BundledRuntime::finishStartup();
     App::initModules();
 
     const QScreen *screen = QGuiApplication::primaryScreen();

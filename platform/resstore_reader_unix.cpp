@@ -209,7 +209,7 @@ ResourceStore::CopyResult ResourceStore::copyFailed(CopyResult r, const StoredRe
 }
 
 // Reads the stored bytes once through a buffer: CRC and write per block.
-ResourceStore::CopyResult ResourceStore::copyStored(const StoredResource &res, int outFd, std::uint32_t &crc)
+ResourceStore::CopyResult ResourceStore::copyStored(const StoredResource &res, const Sink &sink, std::uint32_t &crc)
 {
     const std::size_t cap = std::clamp<std::uint64_t>(res.size, 1, kBufferSize);
     std::unique_ptr<char[]> buf(new char[cap]);
@@ -218,7 +218,7 @@ ResourceStore::CopyResult ResourceStore::copyStored(const StoredResource &res, i
         if (!readAt(m_fd.get(), buf.get(), n, res.offset + done))
             return m_reason = sysReason(errno), ReadFailed;
         crc = crc32(crc, buf.get(), n);
-        if (!writeAll(outFd, buf.get(), n))
+        if (!sink(buf.get(), n))
             return m_reason = sysReason(errno), WriteFailed;
         done += n;
     }
@@ -228,7 +228,7 @@ ResourceStore::CopyResult ResourceStore::copyStored(const StoredResource &res, i
 // Streams the compressed bytes through the decompressor. The output may not
 // run past the recorded size, and the one frame must end exactly where the
 // stored bytes end; anything else is damage.
-ResourceStore::CopyResult ResourceStore::copyZstd(const StoredResource &res, int outFd, std::uint32_t &crc)
+ResourceStore::CopyResult ResourceStore::copyZstd(const StoredResource &res, const Sink &sink, std::uint32_t &crc)
 {
     std::unique_ptr<ZSTD_DCtx, DCtxFree> dctx(ZSTD_createDCtx());
     if (!dctx)
@@ -253,7 +253,7 @@ ResourceStore::CopyResult ResourceStore::copyZstd(const StoredResource &res, int
             return m_reason = "more bytes than recorded", CrcMismatch;
         produced += ob.pos;
         crc = crc32(crc, out.get(), ob.pos);
-        if (ob.pos && !writeAll(outFd, out.get(), ob.pos))
+        if (ob.pos && !sink(out.get(), ob.pos))
             return m_reason = sysReason(errno), WriteFailed;
         const bool inputDone = ib.pos == ib.size && read == res.size;
         if (left == 0) { // the frame is complete
@@ -297,13 +297,26 @@ ResourceStore::CopyResult ResourceStore::copyTo(const StoredResource &res, int o
 {
     m_reason.clear();
     std::uint32_t crc = 0;
+    const Sink toFd = [outFd](const char *data, std::size_t len) { return writeAll(outFd, data, len); };
     CopyResult r;
     if (res.method == StoreMethod::Stored)
-        r = copyStored(res, outFd, crc);
+        r = copyStored(res, toFd, crc);
     else if (res.size <= kWholeLimit && res.originalSize <= kWholeLimit)
         r = copyZstdWhole(res, outFd, crc);
     else
-        r = copyZstd(res, outFd, crc);
+        r = copyZstd(res, toFd, crc);
+    if (r != Copied)
+        return copyFailed(r, res);
+    if (crc != res.crc)
+        return copyFailed(CrcMismatch, res);
+    return Copied;
+}
+
+ResourceStore::CopyResult ResourceStore::copyTo(const StoredResource &res, const Sink &sink)
+{
+    m_reason.clear();
+    std::uint32_t crc = 0;
+    const CopyResult r = res.method == StoreMethod::Stored ? copyStored(res, sink, crc) : copyZstd(res, sink, crc);
     if (r != Copied)
         return copyFailed(r, res);
     if (crc != res.crc)

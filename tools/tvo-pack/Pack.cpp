@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <sys/stat.h>
 
 namespace tvopack {
@@ -49,19 +50,27 @@ void addFile(platform::ResourceStoreWriter &w, const std::string &name, int fd, 
 // Checks every input, then writes the whole installer to outFd.
 void writeInstaller(const PackOptions &o, const QString &archive, int outFd)
 {
-    platform::ResourceStore plain;
-    switch (plain.open(QFile::encodeName(o.input).toStdString(), o.input.toStdString())) {
+    // The input is a plain installer, or a self-contained one whose store
+    // holds its runtime alone: the runtime goes across as it is stored.
+    platform::ResourceStore input;
+    std::optional<platform::StoredResource> runtime;
+    switch (input.open(QFile::encodeName(o.input).toStdString(), o.input.toStdString())) {
     case platform::ResourceStore::Plain:
         break;
     case platform::ResourceStore::Valid:
-        throw Failure(QStringLiteral("%1 already carries resources; give the plain installer").arg(o.input));
+        if (const platform::StoredResource *r = input.find(platform::kRawDataResource, platform::kRuntimeResource);
+            r && input.resources().size() == 1)
+            runtime = *r;
+        else
+            throw Failure(QStringLiteral("%1 already carries a payload; give the installer without one").arg(o.input));
+        break;
     case platform::ResourceStore::Damaged:
     case platform::ResourceStore::Unsupported:
-        throw Failure(QString::fromStdString(plain.errorString()));
+        throw Failure(QString::fromStdString(input.errorString()));
     case platform::ResourceStore::Unreadable:
-        throw Failure(QStringLiteral("cannot read input %1: %2").arg(o.input, QString::fromStdString(plain.reason())));
+        throw Failure(QStringLiteral("cannot read input %1: %2").arg(o.input, QString::fromStdString(input.reason())));
     }
-    plain.close();
+    input.close();
     std::uint64_t inSize = 0, libSize = 0, arcSize = 0;
     platform::FileHandle in(openInput(o.input, "input", inSize)), lib, arc;
     if (!o.library.isEmpty()) {
@@ -74,10 +83,13 @@ void writeInstaller(const PackOptions &o, const QString &archive, int outFd)
         checkPieceCount(arcSize, o.pieceSize, lib.get() >= 0);
     }
 
-    if (platform::copyRange(in.get(), 0, inSize, outFd) != platform::CopyStatus::Ok)
+    const std::uint64_t program = runtime ? runtime->offset : inSize;
+    if (platform::copyRange(in.get(), 0, program, outFd) != platform::CopyStatus::Ok)
         throw Failure(QStringLiteral("cannot write %1: %2").arg(o.output, sysError()));
     platform::ResourceStoreWriter w(outFd);
     w.setCompressionLevel(o.level);
+    if (runtime && !w.addStoredCopy(*runtime, in.get()))
+        throw Failure(QStringLiteral("cannot write %1: %2").arg(o.output, QString::fromStdString(w.errorString())));
     if (lib.get() >= 0)
         addFile(w, kLibraryName, lib.get(), 0, libSize, o.output);
     std::uint64_t n = 0;
