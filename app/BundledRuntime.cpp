@@ -8,6 +8,12 @@
 #include <QGuiApplication>
 #include <QList>
 #include <QPair>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+
+#include "filehandle.h"
+#include "resstore.h"
 
 namespace BundledRuntime {
 namespace {
@@ -58,6 +64,31 @@ void finishStartup()
 }
 
 QString setupFile() { return g_setupFile; }
+
+bool writeWithoutPayload(int fd, QString *why)
+{
+    const std::string path = QFile::encodeName(g_setupFile).toStdString();
+    platform::ResourceStore store;
+    const platform::StoredResource *runtime = nullptr;
+    if (store.open(path) == platform::ResourceStore::Valid)
+        runtime = store.find(platform::kRawDataResource, platform::kRuntimeResource);
+    if (!runtime) {
+        *why = store.status() == platform::ResourceStore::Valid ? QStringLiteral("%1 carries no runtime").arg(g_setupFile)
+                                                                 : QString::fromStdString(store.errorString());
+        return false;
+    }
+    platform::FileHandle in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0 || platform::copyRange(in.get(), 0, runtime->offset, fd) != platform::CopyStatus::Ok) {
+        *why = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    platform::ResourceStoreWriter w(fd);
+    if (!w.addStoredCopy(*runtime, in.get()) || !w.finish()) {
+        *why = QString::fromStdString(w.errorString());
+        return false;
+    }
+    return true;
+}
 
 QString runtimeFolder() { return g_runtime; }
 

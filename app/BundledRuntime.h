@@ -26,4 +26,10 @@ QString setupFile();
 // one): it holds plugins/ and fonts/ beside the program.
 QString runtimeFolder();
 
+// Writes the file the user started without its payload, to fd: the launcher
+// and the runtime as they are stored there. That is the uninstaller of a
+// self-contained installation, which runs without Qt too. False with the
+// reason when the file cannot be read or carries no runtime.
+bool writeWithoutPayload(int fd, QString *why);
+
 } // namespace BundledRuntime

@@ -1,5 +1,6 @@
 #include "Uninstall.h"
 
+#include "BundledRuntime.h"
 #include "DesktopIntegration.h"
 #include "Exceptions.h"
 #include "filehandle.h"
@@ -21,6 +22,14 @@ void writeUninstaller(const QString &targetFolder, InstallRecord &record)
     const auto fail = [&file](const QString &why) {
         return Exception(QStringLiteral("Nie można zapisać programu odinstalowującego:\r%1\r%2").arg(file, why));
     };
+    // Run from a self-contained installer, the uninstaller is that file
+    // without its payload: it needs no Qt on the system either.
+    if (!BundledRuntime::runtimeFolder().isEmpty()) {
+        QString error;
+        if (!platform::replaceFile(file, 0755, BundledRuntime::writeWithoutPayload, &error))
+            throw fail(error);
+        return;
+    }
     platform::FileHandle self(::open("/proc/self/exe", O_RDONLY | O_CLOEXEC));
     if (self.get() < 0)
         throw fail(QString::fromLocal8Bit(std::strerror(errno)));

@@ -2,7 +2,8 @@
 # The self-contained installers on a clean Debian 12 desktop system without Qt
 # and without the Liberation fonts (rootfs.sh), inside a chroot as an ordinary
 # user, /tmp mounted noexec, sharing this test's X server:
-#   demo       the demo installer installs, starts the program, leaves nothing
+#   demo       the demo installer installs, starts the program, leaves nothing;
+#              the uninstaller it wrote removes the installation
 #   copy       the same for the folder-copy installer, with no XDG_RUNTIME_DIR
 #              (the runtime goes to the user's cache folder)
 #   packed     an installer made by tvo-pack installs
@@ -194,6 +195,16 @@ scenario_demo() {
   [[ "$(inner_dir "$inner")" == /run/user/1000/tvo-setup-* ]] || fail "runtime not in XDG_RUNTIME_DIR: $(inner_dir "$inner")"
   install_through "$win" /home/demo
   finish_and_check "$win" /home/demo /opt/tvo/demo
+  # The uninstaller is the launcher and the runtime without the payload, and
+  # runs on this system too.
+  local uninst=/home/demo/TVO-DEMO/ODINSTALUJ.EXE rc=0
+  [ "$("$pack" --list "$root$uninst" | awk 'NR > 1 {print $1}' | xargs)" = TVO_RUNTIME ] \
+    || fail "the uninstaller is not the self-contained program without a payload"
+  timeout 60 chroot --userspec=1000:1000 "$root" /usr/bin/env -i PATH=/usr/bin:/bin HOME=/home/demo USER=tester \
+    DISPLAY="$DISPLAY" LANG=C.UTF-8 XDG_RUNTIME_DIR=/run/user/1000 "$uninst" --yes || rc=$?
+  [ "$rc" = 0 ] || fail "uninstaller exit code $rc"
+  [ ! -e "$root/home/demo/TVO-DEMO/TVODEMO.EXE" ] || fail "the uninstaller left the program"
+  [ -z "$(runtime_dirs)" ] || fail "runtime left behind by the uninstaller: $(runtime_dirs)"
 }
 
 scenario_copy() {
