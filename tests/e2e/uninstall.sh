@@ -8,7 +8,7 @@
 # user's file and its folders stay, and nothing else of either installation;
 # the uninstaller carries no payload and works with the installer gone.
 source "$(dirname "$0")/lib.sh"
-exe="$E2E_TMP/cd/setup"
+exe="$E2E_TMP/cd/setup" pack="$2"
 mkdir -p "$E2E_TMP/cd"
 cp "$1" "$exe"
 start_xvfb 1024x768
@@ -54,7 +54,11 @@ install_once
 [ -x "$target/TVODEMO.EXE" ] || fail "not installed into '$target'"
 [ -x "$target/ODINSTALUJ.EXE" ] || fail "no uninstaller"
 [ "$(stat -c %s "$target/ODINSTALUJ.EXE")" -lt "$(stat -c %s "$exe")" ] || fail "the uninstaller is not smaller"
-tail -c 32 "$target/ODINSTALUJ.EXE" | head -c 8 | grep -q TVOSTORE && fail "the uninstaller carries a payload"
+# A self-contained installer's uninstaller carries the runtime, nothing else.
+if tail -c 32 "$target/ODINSTALUJ.EXE" | head -c 8 | grep -q TVOSTORE; then
+  [ "$("$pack" --list "$target/ODINSTALUJ.EXE" | awk 'NR > 1 {print $1}' | xargs)" = TVO_RUNTIME ] \
+    || fail "the uninstaller carries a payload"
+fi
 for f in "$desk" "$menu"; do
   out="$(desktop-file-validate "$f" 2>&1)" || fail "$f does not validate: $out"
   [ -z "$out" ] || fail "$f: $out"
