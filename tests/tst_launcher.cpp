@@ -219,11 +219,16 @@ void TestLauncher::unpackFromStore_data()
 {
     QTest::addColumn<int>("level");
     QTest::addColumn<int>("damage"); // offset from the runtime's start to flip, -1 none
+    QTest::addColumn<int>("keep");   // bytes of the runtime left by a cut, -1 no cut
     QTest::addColumn<QString>("expected");
-    QTest::newRow("stored") << 0 << -1 << QString();
-    QTest::newRow("compressed") << 6 << -1 << QString();
-    QTest::newRow("stored, flipped byte") << 0 << 40 << QString("damaged");
-    QTest::newRow("compressed, flipped byte") << 6 << 30 << QString("damaged");
+    QTest::newRow("stored") << 0 << -1 << -1 << QString();
+    QTest::newRow("compressed") << 6 << -1 << -1 << QString();
+    QTest::newRow("stored, flipped byte") << 0 << 40 << -1 << QString("damaged");
+    QTest::newRow("compressed, flipped byte") << 6 << 30 << -1 << QString("damaged");
+    // An interrupted download: the index is gone, the runtime is whole.
+    QTest::newRow("compressed, index cut off") << 6 << -1 << 1 << QString();
+    QTest::newRow("compressed, cut in the runtime") << 6 << -1 << 40 << QString("cut short");
+    QTest::newRow("stored, index cut off") << 0 << -1 << 1 << QString("no end");
 }
 
 // The runtime comes out of the installer's store into a fresh folder under
@@ -232,11 +237,14 @@ void TestLauncher::unpackFromStore()
 {
     QFETCH(int, level);
     QFETCH(int, damage);
+    QFETCH(int, keep);
     QFETCH(QString, expected);
     QTemporaryDir tmp;
     const QByteArray archive = sampleArchive(tmp.path());
     const QString setup = tmp.path() + "/setup";
-    writeFile(setup, QByteArray(4096, 'L')); // stands in for the launcher
+    // This test program stands in for the launcher: an ELF image.
+    QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), setup));
+    const off_t image = off_t(QFileInfo(setup).size());
     const int fd = ::open(QFile::encodeName(setup).constData(), O_RDWR);
     ::lseek(fd, 0, SEEK_END);
     platform::ResourceStoreWriter w(fd);
@@ -246,9 +254,13 @@ void TestLauncher::unpackFromStore()
     QVERIFY(w.finish());
     if (damage >= 0) {
         char c = 0;
-        QCOMPARE(::pread(fd, &c, 1, 4096 + damage), 1);
+        QCOMPARE(::pread(fd, &c, 1, image + damage), 1);
         c = char(c ^ 0x5A);
-        QCOMPARE(::pwrite(fd, &c, 1, 4096 + damage), 1);
+        QCOMPARE(::pwrite(fd, &c, 1, image + damage), 1);
+    }
+    if (keep >= 0) {
+        const off_t runtimeEnd = image + off_t(w.resources().front().size);
+        QCOMPARE(::ftruncate(fd, keep == 1 ? runtimeEnd + 1 : image + keep), 0);
     }
     ::close(fd);
 
@@ -265,12 +277,13 @@ void TestLauncher::unpackFromStore()
             QVERIFY2(r.error.empty(), r.error.c_str());
             QCOMPARE(QString::fromStdString(path).section('/', 0, -2), tmp.path() + "/run");
             QCOMPARE(readAll(QString::fromStdString(path + "/lib/libx.so.1")), QByteArray("library bytes"));
+            QCOMPARE(readAll(QString::fromStdString(path + "/tvo-setup")), QByteArray(70000, 'p'));
         } else {
             QVERIFY2(QString::fromStdString(r.error).contains(expected), r.error.c_str());
             QVERIFY2(QString::fromStdString(r.error).contains(setup), r.error.c_str());
         }
     }
-    QVERIFY(!QFileInfo::exists(QString::fromStdString(path)));
+    QVERIFY(path.empty() || !QFileInfo::exists(QString::fromStdString(path)));
 }
 
 void TestLauncher::exitStatusAndEnvironment()
