@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+#include <utility>
 
 namespace launcher {
 namespace {
@@ -33,9 +34,9 @@ std::string homeFolder()
 
 } // namespace
 
-std::vector<std::string> runDirParents()
+std::vector<RunDirParent> runDirParents()
 {
-    std::vector<std::string> parents;
+    std::vector<RunDirParent> parents;
     if (const std::string run = env("XDG_RUNTIME_DIR"); absolute(run))
         parents.push_back(run);
     std::string cache = env("XDG_CACHE_HOME");
@@ -43,11 +44,9 @@ std::vector<std::string> runDirParents()
         const std::string home = homeFolder();
         cache = home.empty() ? std::string() : home + "/.cache";
     }
-    if (!cache.empty()) {
-        ::mkdir(cache.c_str(), 0700); // an existing folder stays as it is
-        parents.push_back(cache);
-    }
-    parents.push_back("/tmp");
+    if (!cache.empty())
+        parents.emplace_back(cache, true);
+    parents.emplace_back("/tmp");
     return parents;
 }
 
@@ -59,29 +58,36 @@ bool allowsExecution(const std::string &folder)
         && !(fs.f_flag & ST_NOEXEC);
 }
 
-bool RunDir::create(const std::vector<std::string> &parents, std::uint64_t need, std::string &why)
+bool RunDir::create(const std::vector<RunDirParent> &parents, std::uint64_t need, std::string &why)
 {
     remove();
     why.clear();
-    for (const std::string &parent : parents) {
+    for (const RunDirParent &candidate : parents) {
+        const std::string &parent = candidate.path;
         struct statvfs fs {};
+        if (candidate.make && ::mkdir(parent.c_str(), 0700) == 0)
+            m_madeParent = parent;
         if (!allowsExecution(parent)) {
             why += "\n  " + parent + ": no folder where programs may run";
+            dropMadeParent();
             continue;
         }
         if (::statvfs(parent.c_str(), &fs) == 0 && std::uint64_t(fs.f_bavail) * fs.f_frsize < need) {
             why += "\n  " + parent + ": not enough free space";
+            dropMadeParent();
             continue;
         }
         std::string tmpl = parent + "/tvo-setup-XXXXXX";
         if (!::mkdtemp(tmpl.data())) {
             why += "\n  " + parent + ": " + std::strerror(errno);
+            dropMadeParent();
             continue;
         }
         m_fd = ::open(tmpl.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (m_fd < 0) {
             why += "\n  " + tmpl + ": " + std::strerror(errno);
             ::rmdir(tmpl.c_str());
+            dropMadeParent();
             continue;
         }
         m_path = tmpl;
@@ -107,6 +113,14 @@ void RunDir::remove()
         ::close(parentFd);
     }
     m_path.clear();
+    dropMadeParent();
+}
+
+void RunDir::dropMadeParent()
+{
+    if (!m_madeParent.empty())
+        ::rmdir(m_madeParent.c_str()); // only while empty
+    m_madeParent.clear();
 }
 
 bool removeTree(int parentFd, const char *name)

@@ -10,9 +10,14 @@
 namespace launcher {
 
 // The parent folders to try, in order: $XDG_RUNTIME_DIR, the user's cache
-// folder ($XDG_CACHE_HOME or ~/.cache, made when missing), /tmp. Relative or
-// empty settings are passed over.
-std::vector<std::string> runDirParents();
+// folder ($XDG_CACHE_HOME or ~/.cache), /tmp. Relative or empty settings are
+// passed over.
+struct RunDirParent {
+    RunDirParent(std::string p, bool m = false) : path(std::move(p)), make(m) {}
+    std::string path;
+    bool make; // made when missing (the cache folder)
+};
+std::vector<RunDirParent> runDirParents();
 
 // True when files under the folder may be run: it is a folder and its file
 // system is not mounted noexec.
@@ -26,8 +31,10 @@ public:
     RunDir &operator=(const RunDir &) = delete;
 
     // Makes the folder under the first usable parent with at least `need`
-    // bytes free. False with the reason when no parent will do.
-    bool create(const std::vector<std::string> &parents, std::uint64_t need, std::string &why);
+    // bytes free; a missing cache folder is made, and removed again with the
+    // folder when nothing else came into it. False with the reason when no
+    // parent will do.
+    bool create(const std::vector<RunDirParent> &parents, std::uint64_t need, std::string &why);
     const std::string &path() const { return m_path; }
     int fd() const { return m_fd; }
     // Removes the folder and everything in it, never following a link; safe
@@ -35,7 +42,10 @@ public:
     void remove();
 
 private:
+    void dropMadeParent();
+
     std::string m_path;
+    std::string m_madeParent;
     int m_fd = -1;
 };
 

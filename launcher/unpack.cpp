@@ -5,7 +5,6 @@
 #include "cutfile.h"
 #include "resstore.h"
 
-#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -64,7 +63,6 @@ UnpackResult unpackCutFile(const std::string &installerFile, const std::string &
             ::close(fd);
         return {storeError};
     }
-    std::fprintf(stderr, "setup: %s\n", storeError.c_str());
     UnpackResult result = unpackInto(installerFile, frame.size, dir, [&](const Sink &sink) {
         std::string why;
         return decompressFrame(fd, frame, sink, why) ? std::string() : storeError + " (" + why + ")";

@@ -79,6 +79,7 @@ private slots:
     void badArchive();
     void extractorNeverFollowsALink();
     void runDirSkipsUnusableParents();
+    void madeCacheFolderGoesAgain();
     void removeTreeKeepsWhatLinksPointAt();
     void unpackFromStore_data();
     void unpackFromStore();
@@ -198,6 +199,28 @@ void TestLauncher::runDirSkipsUnusableParents()
     }
     QVERIFY(!QFileInfo::exists(QString::fromStdString(path)));
     QCOMPARE(QDir(tmp.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList {"file"});
+}
+
+// A missing cache folder is made for the runtime and goes with it, unless
+// something else came into it meanwhile.
+void TestLauncher::madeCacheFolderGoesAgain()
+{
+    QTemporaryDir tmp;
+    const std::string cache = QFile::encodeName(tmp.path() + "/cache").toStdString();
+    std::string why;
+    {
+        launcher::RunDir dir;
+        QVERIFY(dir.create({{cache, true}}, 1024, why));
+        QVERIFY(QFileInfo(QString::fromStdString(cache)).isDir());
+    }
+    QVERIFY(!QFileInfo::exists(QString::fromStdString(cache)));
+    {
+        launcher::RunDir dir;
+        QVERIFY(dir.create({{cache, true}}, 1024, why));
+        writeFile(QString::fromStdString(cache + "/fontconfig"), "someone else's");
+    }
+    QCOMPARE(QDir(QString::fromStdString(cache)).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+             QStringList {"fontconfig"});
 }
 
 void TestLauncher::removeTreeKeepsWhatLinksPointAt()
