@@ -256,13 +256,16 @@ void TestUnattended::signalCancels_data()
 }
 
 // A signal during the run cancels it at the next step. The medium holds a
-// named pipe that the copy waits on, so the signal arrives mid-run.
+// named pipe that the copy waits on, so the signal arrives mid-run. The plain
+// installer: the pipe is opened right after the signal, and a launcher in
+// between would pass the signal on a moment later (its passing on is tested
+// with the launcher and in the chroot test).
 void TestUnattended::signalCancels()
 {
     QFETCH(int, signo);
     const QString medium = home() + "/medium";
     QVERIFY(QDir().mkpath(medium + "/TVO-DEMO"));
-    QVERIFY(QFile::copy(kDemoCopy, medium + "/setup"));
+    QVERIFY(QFile::copy(kPlain, medium + "/setup"));
     QVERIFY(QFile::copy(kSample + "/TVODEMO.EXE", medium + "/TVO-DEMO/TVODEMO.EXE"));
     const QString pipe = medium + "/TVO-DEMO/A-CZEKAJ.DAT";
     QCOMPARE(::mkfifo(pipe.toUtf8().constData(), 0644), 0);
