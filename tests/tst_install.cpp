@@ -17,15 +17,16 @@
 #include "ui_uInstDemo.h"
 
 #include <QBuffer>
-#include <QScopeGuard>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -258,6 +259,11 @@ private slots:
     {
         // Names written in another code page (cp1250) or holding 0xFF are
         // copied byte for byte, folders with everything under them.
+        // QDir cannot remove such names, so the test removes them by bytes.
+        const auto removeByBytes = qScopeGuard([this] {
+            for (const char *rel : {"cd5", "target"})
+                std::filesystem::remove_all(QFile::encodeName(host(rel)).toStdString());
+        });
         QDir(host("cd5")).removeRecursively();
         makeInstaller(host("cd5/setup"), {}, false);
         const QByteArray src = QFile::encodeName(host("cd5/TVO-DEMO/"));
