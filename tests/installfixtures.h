@@ -2,15 +2,19 @@
 // Shared by the installation-run tests: installer files made on the fly,
 // scripted answers to every message box, and small file helpers.
 #include "AppCore.h"
+#include "Payload.h"
 #include "RarWriter.h"
 #include "okienko.h"
 #include "resstore.h"
 #include "uInstDemo.h"
+#include "ui_uInstDemo.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <fcntl.h>
@@ -120,3 +124,18 @@ public:
     using TForm1::ValidateTargetFolder;
 };
 
+// The installation tests' own folder (mapped to a drive by each test) and a
+// wizard that installs from a given installer file into D:\target\.
+class InstallTestBase : public QObject {
+protected:
+    QTemporaryDir tmp;
+
+    QString host(const QString &rel) const { return tmp.path() + "/" + rel; }
+
+    void prepare(Wizard &w, const QString &installer)
+    {
+        SetPayloadSourceForTesting(host(installer));
+        w.ui->edKatalog->setText("D:\\target\\");
+        QDir().mkpath(host("target"));
+    }
+};

@@ -30,21 +30,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-class TestInstall : public QObject {
+class TestInstall : public InstallTestBase {
     Q_OBJECT
     ModalWatchdog watchdog; // a modal window nobody answers fails the test
-    QTemporaryDir tmp;
     QString desktop;
-
-    QString host(const QString &rel) const { return tmp.path() + "/" + rel; }
-
-    // A wizard that installs from the given installer file into D:\target\.
-    void prepare(Wizard &w, const QString &installer)
-    {
-        SetPayloadSourceForTesting(host(installer));
-        w.ui->edKatalog->setText("D:\\target\\");
-        QDir().mkpath(host("target"));
-    }
 
 private slots:
     void cleanup()

@@ -17,19 +17,8 @@
 #include <cstdio>
 #include <memory>
 
-class TestInstallSafety : public QObject {
+class TestInstallSafety : public InstallTestBase {
     Q_OBJECT
-    QTemporaryDir tmp;
-
-    QString host(const QString &rel) const { return tmp.path() + "/" + rel; }
-
-    // A wizard that installs from the given installer file into D:\target\.
-    void prepare(Wizard &w, const QString &installer)
-    {
-        SetPayloadSourceForTesting(host(installer));
-        w.ui->edKatalog->setText("D:\\target\\");
-        QDir().mkpath(host("target"));
-    }
 
 private slots:
     void initTestCase()
