@@ -55,12 +55,12 @@ since() { awk -v a="$1" -v b="$(now)" 'BEGIN {printf "%.3f", b - a}'; }
 median() { sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
 # WriteEmbeddedArchive against cat and zstd -dc.
-for spec in "300 1000000 0|1.3" "300 1000 0|-" "300 1000000 19|-"; do
-  set -- ${spec%%|*}
+for row_args in "300 1000000 0|1.3" "300 1000 0|-" "300 1000000 19|-"; do
+  set -- ${row_args%%|*}
   if [ "$3" = 19 ] && [ "$quick" = 1 ]; then continue; fi
   line="$("$build/bench/bench_store" embed "$work" "$1" "$2" "$3" | grep '^ROW|')"
   IFS='|' read -r _ path ours ref _ <<<"$line"
-  row "$path" "$ours" "$ref" s "${spec##*|}"
+  row "$path" "$ours" "$ref" s "${row_args##*|}"
 done
 
 # The demo installer's size.
