@@ -2,12 +2,13 @@
 // Shared by the installation-run tests: installer files made on the fly,
 // scripted answers to every message box, and small file helpers.
 #include "AppCore.h"
+#include "filefixtures.h"
+#include "okienko.h"
 #include "Payload.h"
 #include "RarWriter.h"
-#include "okienko.h"
 #include "resstore.h"
-#include "uInstDemo.h"
 #include "ui_uInstDemo.h"
+#include "uInstDemo.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -41,14 +42,6 @@ struct Answers {
     }
 };
 
-inline void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
 inline QByteArray archiveOf(const QList<RarEntry> &entries)
 {
     QBuffer buf;
@@ -59,12 +52,6 @@ inline QByteArray archiveOf(const QList<RarEntry> &entries)
         w.add(e);
     w.finish();
     return buf.data();
-}
-
-inline QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 // Neither the name nor a link of that name is there.

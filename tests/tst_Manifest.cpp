@@ -1,9 +1,10 @@
 // The list of installed files: writing, reading back, refusing a damaged or
 // hostile list, and recording what an installation creates.
-#include "Exceptions.h"
-#include "Manifest.h"
 #include "crc32.h"
+#include "Exceptions.h"
+#include "filefixtures.h"
 #include "fileio.h"
+#include "Manifest.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,14 +28,6 @@ QByteArray sealed(const QByteArray &body, int items)
     const quint32 crc = platform::crc32(0, body.constData(), size_t(body.size()));
     return body + "END " + QByteArray::number(items) + ' ' + QByteArray::number(crc, 16).rightJustified(8, '0')
            + '\n';
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
 }
 
 } // namespace

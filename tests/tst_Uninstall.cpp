@@ -2,9 +2,10 @@
 // the desktop: the icon at each size and the menu entry.
 #include "AppCore.h"
 #include "DesktopIntegration.h"
+#include "filefixtures.h"
+#include "fileio.h"
 #include "Manifest.h"
 #include "Uninstall.h"
-#include "fileio.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,14 +19,6 @@
 #include <unistd.h>
 
 namespace {
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 QStringList tree(const QString &root)
 {

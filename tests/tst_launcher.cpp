@@ -3,6 +3,7 @@
 // passed on.
 #include "archive.h"
 #include "child.h"
+#include "filefixtures.h"
 #include "resstore.h"
 #include "rundir.h"
 #include "unpack.h"
@@ -20,19 +21,6 @@
 #include <unistd.h>
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 // An archive of a small tree: a program, a library folder, a nested plugin.
 QByteArray sampleArchive(const QString &scratch)

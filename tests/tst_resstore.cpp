@@ -1,5 +1,6 @@
 // The resource store on its own: stored and compressed resources written and
 // read back, earlier and newer format versions, and damaged compressed bytes.
+#include "filefixtures.h"
 #include "storefixtures.h"
 
 #include <QFile>
@@ -18,12 +19,6 @@ class TestResStore : public QObject {
 
     QString path(const char *name) const { return tmp.filePath(QLatin1String(name)); }
 
-    static void writeFile(const QString &p, const QByteArray &bytes)
-    {
-        QFile f(p);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        QCOMPARE(f.write(bytes), bytes.size());
-    }
     static QByteArray readFile(const QString &p)
     {
         QFile f(p);

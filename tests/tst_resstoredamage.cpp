@@ -2,6 +2,7 @@
 // flipped, the file cut at every byte of them, and damaged compressed
 // resources. Each gives a clean error naming the file, never a crash and
 // never a store that looks sound.
+#include "filefixtures.h"
 #include "storefixtures.h"
 
 #include <QFile>
@@ -21,12 +22,6 @@ class TestResStoreDamage : public QObject {
 
     QString path(const char *name) const { return tmp.filePath(QLatin1String(name)); }
 
-    static void writeFile(const QString &p, const QByteArray &bytes)
-    {
-        QFile f(p);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        QCOMPARE(f.write(bytes), bytes.size());
-    }
     static QByteArray readFile(const QString &p)
     {
         QFile f(p);

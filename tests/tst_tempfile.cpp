@@ -3,6 +3,7 @@
 // write-and-rename, private folders, and loading only the library written.
 #include "drives.h"
 #include "dynlib.h"
+#include "filefixtures.h"
 #include "tempfile.h"
 
 #include <QDir>
@@ -20,19 +21,6 @@ using namespace platform;
 namespace {
 
 std::string s(const QString &path) { return path.toUtf8().toStdString(); }
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 bool isLink(const QString &path) { return QFileInfo(path).isSymLink(); }
 
