@@ -1,6 +1,5 @@
 #include "Payload.h"
 
-#include "BundledRuntime.h"
 
 #include "drives.h"
 #include "log.h"
@@ -164,6 +163,5 @@ QString InstallerFile()
 {
     if (!g_sourceOverride.isEmpty())
         return g_sourceOverride;
-    const QString setupFile = BundledRuntime::setupFile();
-    return setupFile.isEmpty() ? QCoreApplication::applicationFilePath() : setupFile;
+    return QCoreApplication::applicationFilePath();
 }

@@ -1,9 +1,8 @@
 #include "Uninstall.h"
 
-#include "BundledRuntime.h"
 #include "DesktopIntegration.h"
 #include "Exceptions.h"
-#include "filehandle.h"
+#include "fileio.h"
 #include "elflength.h"
 #include "storeio.h"
 
@@ -13,7 +12,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 
 void writeUninstaller(const QString &targetFolder, InstallRecord &record)
 {
@@ -22,15 +20,8 @@ void writeUninstaller(const QString &targetFolder, InstallRecord &record)
     const auto fail = [&file](const QString &why) {
         return Exception(QStringLiteral("Nie można zapisać programu odinstalowującego:\r%1\r%2").arg(file, why));
     };
-    // Run from a self-contained installer, the uninstaller is that file
-    // without its payload: it needs no Qt on the system either.
-    if (!BundledRuntime::runtimeFolder().isEmpty()) {
-        QString error;
-        if (!platform::replaceFile(file, 0755, BundledRuntime::writeWithoutPayload, &error))
-            throw fail(error);
-        return;
-    }
-    platform::FileHandle self(::open("/proc/self/exe", O_RDONLY | O_CLOEXEC));
+    // The uninstaller is this program without its payload.
+    platform::FileHandle self = platform::openForReading(QStringLiteral("/proc/self/exe"));
     if (self.get() < 0)
         throw fail(QString::fromLocal8Bit(std::strerror(errno)));
     const std::int64_t length = platform::elfImageLength(self.get());

@@ -1,7 +1,7 @@
 #include "UninstallMain.h"
 
 #include "AppCore.h"
-#include "BundledRuntime.h"
+#include "EmbeddedFonts.h"
 #include "DesktopIntegration.h"
 #include "Exceptions.h"
 #include "Payload.h"
@@ -121,7 +121,8 @@ int uninstallMain(int argc, char **argv)
     } else {
         qapp = std::make_unique<QCoreApplication>(argc, argv);
     }
-    BundledRuntime::finishStartup();
+    if (display)
+        EmbeddedFonts::registerAll();
     const QString platformName = display ? QGuiApplication::platformName() : QString();
     const bool gui = display && platformName != QLatin1String("offscreen") && platformName != QLatin1String("minimal");
     const int rc = uninstall(gui, yes);

@@ -1,7 +1,7 @@
 // The installer's main block.
 #include "AppCore.h"
-#include "BundledRuntime.h"
 #include "CommandLine.h"
+#include "EmbeddedFonts.h"
 #include "InstallLog.h"
 #include "MessageReport.h"
 #include "UninstallMain.h"
@@ -79,7 +79,6 @@ int finish(int rc)
 
 int main(int argc, char *argv[])
 {
-    BundledRuntime::prepare();
     InstallOptions options;
     if (const int rc = checkStart(argc, argv, &options); rc >= 0)
         return rc;
@@ -87,7 +86,7 @@ int main(int argc, char *argv[])
     MessageReport::install(options);
 
     QApplication qapp(argc, argv);
-    BundledRuntime::finishStartup();
+    EmbeddedFonts::registerAll();
     App::initModules();
 
     const QScreen *screen = QGuiApplication::primaryScreen();

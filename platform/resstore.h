@@ -1,7 +1,7 @@
 #pragma once
-// Named resources appended to an executable file: the installer's payload and
-// the self-contained launcher's runtime. Plain C++20 (no Qt), so that a small
-// launcher can link it with a static libzstd and libdeflate.
+// Named resources appended to an executable file: the installer's payload.
+// Plain C++20 (no Qt), linked with a static libzstd and libdeflate, so that
+// the installers need neither library at run time.
 //
 // Reading a named resource into a descriptor:
 //
@@ -66,9 +66,6 @@ constexpr char kStoreMagic[8] = {'T', 'V', 'O', 'S', 'T', 'O', 'R', 'E'};
 // The reader refuses a larger index; the writer refuses to write one.
 constexpr std::uint64_t kMaxStoreIndexSize = 32 * 1024 * 1024;
 constexpr int kDefaultCompressionLevel = 19;
-// The self-contained installer's runtime (the Qt installer with its libraries,
-// plugins and fonts), which its launcher unpacks; a payload follows it.
-constexpr char kRuntimeResource[] = "TVO_RUNTIME";
 
 enum class StoreMethod : std::uint8_t { Stored = 0, Zstd = 1 };
 
@@ -118,13 +115,10 @@ public:
     // decompressed on a second thread while the current one is checked and
     // written. Stops at the first failure; failedAt is then its index.
     CopyResult copyAllTo(const std::vector<const StoredResource *> &list, int outFd, std::size_t &failedAt);
-    // The same with the uncompressed bytes handed to sink piece by piece (the
-    // launcher unpacks its runtime this way); a sink that returns false ends
-    // the copy with WriteFailed.
-    using Sink = std::function<bool(const char *data, std::size_t len)>;
-    CopyResult copyTo(const StoredResource &res, const Sink &sink);
 
 private:
+    // Takes the uncompressed bytes piece by piece; false ends the copy.
+    using Sink = std::function<bool(const char *data, std::size_t len)>;
     bool readIndex(const char *trailer, std::uint64_t fileSize);
     Status fail(Status s, const std::string &why);
     CopyResult copyFailed(CopyResult r, const StoredResource &res);
@@ -160,9 +154,6 @@ public:
     // Copies size bytes at offset of srcFd (never holding them whole in memory).
     bool addFromFile(std::uint32_t type, const std::string &name, int srcFd, std::uint64_t offset,
                      std::uint64_t size);
-    // Copies a resource of another store open as srcFd as it is stored there:
-    // compressed bytes stay compressed; method, sizes and CRC are kept.
-    bool addStoredCopy(const StoredResource &res, int srcFd);
     bool finish();
     const std::string &errorString() const { return m_error; }
     const std::vector<StoredResource> &resources() const { return m_resources; }

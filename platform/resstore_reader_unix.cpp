@@ -312,16 +312,4 @@ ResourceStore::CopyResult ResourceStore::copyTo(const StoredResource &res, int o
     return Copied;
 }
 
-ResourceStore::CopyResult ResourceStore::copyTo(const StoredResource &res, const Sink &sink)
-{
-    m_reason.clear();
-    std::uint32_t crc = 0;
-    const CopyResult r = res.method == StoreMethod::Stored ? copyStored(res, sink, crc) : copyZstd(res, sink, crc);
-    if (r != Copied)
-        return copyFailed(r, res);
-    if (crc != res.crc)
-        return copyFailed(CrcMismatch, res);
-    return Copied;
-}
-
 } // namespace platform

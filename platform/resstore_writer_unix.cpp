@@ -161,26 +161,6 @@ bool ResourceStoreWriter::addBytes(std::uint32_t type, const std::string &name, 
     return add(std::move(r), -1, data ? data : &empty, 0);
 }
 
-bool ResourceStoreWriter::addStoredCopy(const StoredResource &res, int srcFd)
-{
-    StoredResource r = res;
-    if (!begin(r.name, r.offset))
-        return false;
-    switch (copyRange(srcFd, res.offset, res.size, m_fd)) {
-    case CopyStatus::Ok:
-        break;
-    case CopyStatus::ReadFailed:
-        m_error = "Cannot read the bytes of " + r.name;
-        return false;
-    case CopyStatus::WriteFailed:
-        return sysFail("Cannot write the store");
-    }
-    m_names.insert(r.name);
-    m_indexSize += storeIndexEntrySize(r.name.size());
-    m_resources.push_back(std::move(r));
-    return true;
-}
-
 bool ResourceStoreWriter::addFromFile(std::uint32_t type, const std::string &name, int srcFd, std::uint64_t offset,
                                       std::uint64_t size)
 {

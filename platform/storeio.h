@@ -1,6 +1,6 @@
 #pragma once
 // Blocking reads and writes on file descriptors, retried on interruption.
-// Plain C++: the resource store and the Qt-free launcher use them.
+// Plain C++: the resource store uses them too.
 #include <cstddef>
 #include <cstdint>
 

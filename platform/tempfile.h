@@ -1,12 +1,10 @@
 #pragma once
 // Files and folders the program makes for its own use in places that other
-// users may be able to write: the target folder, the desktop folder, a
-// runtime folder. No link at a name of our own is ever followed, and nothing
+// users may be able to write: the target folder and the desktop folder. No link at a name of our own is ever followed, and nothing
 // is removed unless its name still refers to what was created here (same
 // device and inode).
 //
-// Host paths as bytes (UTF-8); no Qt, so that a launcher without Qt can
-// compile tempfile_unix.cpp on its own. Failures return an errno value
+// Host paths as bytes (UTF-8), plain C++ without Qt. Failures return an errno value
 // (0 on success); std::strerror gives the text.
 #include <cstddef>
 #include <string>
@@ -90,43 +88,5 @@ void setDescriptorFolderForTesting(const std::string &folder);
 // before the rename. Returns 0 or an errno value; the temporary file is gone
 // on every way out.
 int replaceFile(const std::string &path, const void *bytes, std::size_t size, mode_t mode);
-
-// A private folder made new by mkdtemp (mode 0700), for files that only this
-// program writes and reads (for example a runtime it unpacks and runs).
-// The destructor removes it as remove() does, unless keep() was called.
-class PrivateDir {
-public:
-    PrivateDir() = default;
-    ~PrivateDir();
-    PrivateDir(const PrivateDir &) = delete;
-    PrivateDir &operator=(const PrivateDir &) = delete;
-
-    // Creates <parent>/<prefix>XXXXXX. The parent must be a folder (a link to
-    // one is followed); the new folder itself is held open.
-    int create(const std::string &parent, const std::string &prefix);
-    bool isCreated() const { return m_id.known; }
-    const std::string &path() const { return m_path; }
-    int fd() const { return m_fd; }
-
-    // Creates a file in it, as TempFile::create does; the file object keeps
-    // the file (call keep() on it) or removes it again.
-    int createFile(const std::string &name, TempFile &file) const;
-    // Removes everything inside the folder (links are removed, never
-    // followed; mount points are left alone) and the folder, when its name
-    // still refers to the folder created here. True when the folder is gone.
-    bool remove();
-    void keep();
-
-private:
-    int m_fd = -1;
-    int m_parent = -1;
-    std::string m_name;
-    std::string m_path;
-    FileId m_id;
-};
-
-// Removes everything inside the folder open at dirFd, not following links and
-// not crossing into other file systems. 0 or the first errno met.
-int removeContentsAt(int dirFd);
 
 } // namespace platform

@@ -3,13 +3,11 @@
 #include <cerrno>
 #include <cstdint>
 #include <ctime>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
-#include <vector>
 
 namespace platform {
 namespace {
@@ -244,133 +242,6 @@ int replaceFile(const std::string &path, const void *bytes, std::size_t size, mo
         file.keep(); // it has the final name now
     closeFd(dir);
     return err; // on failure the file object removes the temporary file
-}
-
-// ---- PrivateDir ----
-
-PrivateDir::~PrivateDir() { remove(); }
-
-int PrivateDir::create(const std::string &parent, const std::string &prefix)
-{
-    remove();
-    if (prefix.find('/') != std::string::npos)
-        return EINVAL;
-    const int parentFd = ::open(parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (parentFd < 0)
-        return errno;
-    std::string templ = parent + "/" + prefix + "XXXXXX";
-    int err = 0;
-    int fd = -1;
-    struct stat st {};
-    if (!::mkdtemp(templ.data())) {
-        err = errno;
-    } else {
-        const std::string name = templ.substr(templ.size() - prefix.size() - 6);
-        // The name could have been replaced between its making and this
-        // open: accept only a folder of ours that no one else can write.
-        fd = ::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0)
-            err = errno;
-        else if (::fstat(fd, &st) != 0)
-            err = errno;
-        else if (st.st_uid != ::geteuid() || (st.st_mode & 0077) != 0)
-            err = EPERM;
-        if (!err) {
-            m_fd = fd;
-            m_parent = parentFd;
-            m_name = name;
-            m_path = templ;
-            m_id = idOf(st);
-            return 0;
-        }
-    }
-    int p = parentFd;
-    closeFd(fd);
-    closeFd(p);
-    return err;
-}
-
-int PrivateDir::createFile(const std::string &name, TempFile &file) const
-{
-    if (m_fd < 0)
-        return EBADF;
-    return file.createAt(m_fd, name, m_path + "/" + name);
-}
-
-bool PrivateDir::remove()
-{
-    if (!m_id.known)
-        return false;
-    // The contents go through our own descriptor, so they are ours whatever
-    // happened to the name; the name goes only while it is still ours.
-    const bool emptied = removeContentsAt(m_fd) == 0;
-    const bool removed = emptied && entryIdAt(m_parent, m_name) == m_id
-                         && ::unlinkat(m_parent, m_name.c_str(), AT_REMOVEDIR) == 0;
-    keep();
-    return removed;
-}
-
-void PrivateDir::keep()
-{
-    closeFd(m_fd);
-    closeFd(m_parent);
-    m_name.clear();
-    m_path.clear();
-    m_id = FileId();
-}
-
-int removeContentsAt(int dirFd)
-{
-    struct stat self;
-    if (::fstat(dirFd, &self) != 0)
-        return errno;
-    const int listFd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listFd < 0)
-        return errno;
-    DIR *d = ::fdopendir(listFd);
-    if (!d) {
-        const int err = errno;
-        ::close(listFd);
-        return err;
-    }
-    std::vector<std::string> names;
-    while (const dirent *e = ::readdir(d)) {
-        const std::string n = e->d_name;
-        if (n != "." && n != "..")
-            names.push_back(n);
-    }
-    ::closedir(d);
-    int firstErr = 0;
-    auto note = [&](int err) {
-        if (!firstErr)
-            firstErr = err;
-    };
-    for (const std::string &n : names) {
-        struct stat st;
-        if (::fstatat(dirFd, n.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            if (errno != ENOENT)
-                note(errno);
-            continue;
-        }
-        if (S_ISDIR(st.st_mode)) {
-            if (st.st_dev != self.st_dev) {
-                note(EBUSY); // a file system mounted inside: not ours to empty
-                continue;
-            }
-            int sub = ::openat(dirFd, n.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (sub < 0) {
-                note(errno);
-                continue;
-            }
-            ::fchmod(sub, (st.st_mode & 07777) | S_IRWXU); // a read-only folder of ours still empties
-            if (const int err = removeContentsAt(sub))
-                note(err);
-            closeFd(sub);
-        }
-        if (::unlinkat(dirFd, n.c_str(), S_ISDIR(st.st_mode) ? AT_REMOVEDIR : 0) != 0 && errno != ENOENT)
-            note(errno);
-    }
-    return firstErr;
 }
 
 } // namespace platform

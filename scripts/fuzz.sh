@@ -14,7 +14,9 @@ if ! command -v clang++ >/dev/null || ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux
 fi
 launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTVO_FUZZ=ON "${launcher[@]}" >/dev/null
+qt="$(bash scripts/static-qt.sh | tail -1)"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTVO_FUZZ=ON -DTVO_STATIC_QT="$qt" \
+  "${launcher[@]}" >/dev/null
 cmake --build build-fuzz -j"$(nproc)" --target fuzz_resstore fuzz_elf fuzz_make_seeds >/dev/null
 
 work="build-fuzz/fuzz-run"

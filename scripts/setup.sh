@@ -4,13 +4,27 @@
 set -euo pipefail
 
 PACKAGES=(
-  cmake g++ make pkg-config
+  cmake g++ make pkg-config ninja-build ccache
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
   libjpeg62-turbo-dev libx11-dev libzstd-dev libdeflate-dev libunrar5 unrar rar mmdebstrap
   fonts-liberation2 fonts-dejavu-core
   xvfb xauth x11-utils xdotool imagemagick desktop-file-utils libglib2.0-bin openbox
   locales
+  # the static Qt of the shipped program (static-qt.sh): its sources, the
+  # xcb libraries it links statically, xkbcommon's build, the accessibility
+  # bridge's headers
+  dpkg-dev xz-utils meson bison libxcb1-dev libxcb-icccm4-dev libxcb-image0-dev libxcb-keysyms1-dev
+  libxcb-randr0-dev libxcb-render-util0-dev libxcb-render0-dev libxcb-shape0-dev libxcb-shm0-dev libxcb-sync-dev
+  libxcb-util-dev libxcb-xfixes0-dev libxcb-xkb-dev libxcb-cursor-dev libxau-dev libxdmcp-dev libatspi2.0-dev
+  libdbus-1-dev
+  # the accessibility test
+  at-spi2-core python3-pyatspi dbus
 )
+
+# Debian's source packages (static-qt.sh builds Qt and xkbcommon from them).
+sources_listed() {
+  apt-cache showsrc qt6-base 2>/dev/null | grep -q '^Package: qt6-base'
+}
 
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -19,7 +33,7 @@ for p in "${PACKAGES[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
+if [ ${#missing[@]} -eq 0 ] && sources_listed; then
   echo "setup: all packages present"
   exit 0
 fi
@@ -28,11 +42,21 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 
-echo "setup: installing ${missing[*]}"
+codename="$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")"
+if ! sources_listed; then
+  echo "setup: adding Debian's source packages (deb-src) for the static Qt"
+  $SUDO tee /etc/apt/sources.list.d/tvo-sources.sources >/dev/null <<SRC
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: ${codename} ${codename}-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+fi
+echo "setup: installing ${missing[*]:-nothing new}"
 $SUDO apt-get update -qq
 if ! apt-cache policy libunrar5 2>/dev/null | grep -q 'Candidate: [^(]'; then
   echo "setup: libunrar5 not available, enabling Debian's non-free component"
-  codename="$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")"
   $SUDO tee /etc/apt/sources.list.d/tvo-non-free.sources >/dev/null <<SRC
 Types: deb
 URIs: http://deb.debian.org/debian
@@ -42,5 +66,5 @@ Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SRC
   $SUDO apt-get update -qq
 fi
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+[ ${#missing[@]} -eq 0 ] || $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 echo "setup: done"

@@ -188,40 +188,6 @@ private slots:
         QCOMPARE(replaceFile(s(p("t/missing/entry.desktop")), "x", 1, 0644), ENOENT);
     }
 
-    void privateFolderRemovesOnlyItsOwn()
-    {
-        PrivateDir dir;
-        QCOMPARE(dir.create(s(p("t")), "run-"), 0);
-        const QString root = QString::fromStdString(dir.path());
-        QVERIFY(QFileInfo(root).isDir());
-        QCOMPARE(modeOf(root), 0700);
-        TempFile lib;
-        QCOMPARE(dir.createFile("libx.so", lib), 0);
-        lib.keep();
-        QVERIFY(QDir().mkpath(root + "/plugins/platforms"));
-        writeFile(root + "/plugins/platforms/libq.so", "q");
-        QVERIFY(QFile::link(p("outside"), root + "/plugins/out"));           // a link to a folder
-        QVERIFY(QFile::link(p("outside/victim.txt"), root + "/victim.txt")); // and to a file
-        QVERIFY(QFile::setPermissions(root + "/plugins/platforms", QFile::ReadOwner | QFile::ExeOwner));
-        QVERIFY(dir.remove());
-        QVERIFY(!QFileInfo::exists(root));
-        checkOutsideUntouched();
-    }
-
-    void privateFolderWhoseNameWasTaken()
-    {
-        PrivateDir dir;
-        QCOMPARE(dir.create(s(p("t")), "run-"), 0);
-        const QString root = QString::fromStdString(dir.path());
-        writeFile(root + "/mine", "m");
-        QVERIFY(::rename(s(root).c_str(), s(p("t/moved")).c_str()) == 0);
-        QVERIFY(QDir().mkpath(root));
-        writeFile(root + "/theirs", "t");
-        QVERIFY(!dir.remove());
-        QCOMPARE(readAll(root + "/theirs"), QByteArray("t")); // someone else's folder stays whole
-        QVERIFY(!QFileInfo::exists(p("t/moved/mine")));      // ours was emptied through its descriptor
-    }
-
     // The library file is swapped for another valid library between its
     // writing and its loading: that one's constructor must never run.
     void loadsOnlyTheWrittenLibrary_data()

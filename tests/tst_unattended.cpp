@@ -256,10 +256,8 @@ void TestUnattended::signalCancels_data()
 }
 
 // A signal during the run cancels it at the next step. The medium holds a
-// named pipe that the copy waits on, so the signal arrives mid-run. The plain
-// installer: the pipe is opened right after the signal, and a launcher in
-// between would pass the signal on a moment later (its passing on is tested
-// with the launcher and in the chroot test).
+// named pipe that the copy waits on, so the signal arrives mid-run; the pipe
+// is opened right after the signal.
 void TestUnattended::signalCancels()
 {
     QFETCH(int, signo);

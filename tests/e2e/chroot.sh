@@ -1,17 +1,15 @@
 #!/usr/bin/env bash
-# The self-contained installers on a clean Debian 12 desktop system without Qt
-# and without the Liberation fonts (rootfs.sh), inside a chroot as an ordinary
-# user, /tmp mounted noexec, sharing this test's X server:
-#   demo       the demo installer installs, starts the program, leaves nothing;
-#              the uninstaller it wrote removes the installation
+# The shipped installers on a clean Debian desktop system without Qt and
+# without the Liberation fonts (rootfs.sh SUITE), inside a chroot as an
+# ordinary user, /tmp mounted noexec, sharing this test's X server:
+#   demo       the demo installer installs and starts the program once; the
+#              home and /tmp then differ only by what an installation is
+#              documented to write, and after the uninstaller it wrote not at all
 #   copy       the same for the folder-copy installer, with no XDG_RUNTIME_DIR
-#              (the runtime goes to the user's cache folder)
 #   packed     an installer made by tvo-pack installs
-#   sigterm    SIGTERM to the outer process while it installs: cancelled (4),
-#              no temporary file, no runtime left
-#   twice      two copies at once install into two homes; each removes its
-#              own folder only
-# usage: chroot.sh DEMO-SETUP DEMO-COPY-DIR TVO-PACK BUNDLE [SCENARIO...]
+#   sigterm    SIGTERM while it installs: cancelled (4), no temporary file
+#   twice      two copies at once install into two homes
+# usage: chroot.sh SUITE DEMO-SETUP DEMO-COPY-DIR TVO-PACK SHIP-SETUP [SCENARIO...]
 set -euo pipefail
 if [ "$(id -u)" -ne 0 ]; then
   sudo -n true 2>/dev/null || { echo "FAIL: the chroot test needs root (or sudo without a password)" >&2; exit 1; }
@@ -23,16 +21,16 @@ if [ -z "${TVO_CHROOT_NS:-}" ]; then
 fi
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/lib.sh"
-demo="$(readlink -f "$1")" copydir="$(readlink -f "$2")" pack="$(readlink -f "$3")" bundle="$(readlink -f "$4")"
-shift 4
+suite="$1" demo="$(readlink -f "$2")" copydir="$(readlink -f "$3")" pack="$(readlink -f "$4")" ship="$(readlink -f "$5")"
+shift 5
 scenarios=("$@")
 [ ${#scenarios[@]} -gt 0 ] || scenarios=(demo copy packed sigterm twice)
 
-tarball="$(bash "$here/rootfs.sh")"
+tarball="$(bash "$here/rootfs.sh" "$suite")"
 root="$E2E_TMP/root"
 mkdir -p "$root"
 chroot_cleanup() {
-  for pid in $(pgrep -f "^/opt/tvo/" || true); do kill -9 "$pid" 2>/dev/null || true; done
+  for pid in $(pgrep -f "^/opt/tvo/|/TVO-DEMO/" || true); do kill -9 "$pid" 2>/dev/null || true; done
   umount -R "$root" 2>/dev/null || umount -lR "$root" 2>/dev/null || true
   rm -rf --one-file-system "$root"
   e2e_cleanup
@@ -52,11 +50,10 @@ if ! mount -t overlay overlay -o "lowerdir=$lower,upperdir=$E2E_TMP/upper,workdi
   echo "note: no overlay file system here, unpacking a copy"
   tar -xf "$tarball" -C "$root"
 fi
-for lib in libQt6Core.so.6 libQt6Widgets.so.6; do
-  [ -z "$(find "$root/usr/lib" -name "$lib" -print -quit)" ] || fail "the clean system has $lib"
-done
-[ ! -d "$root/usr/share/fonts/truetype/liberation2" ] && [ ! -d "$root/usr/share/fonts/truetype/liberation" ] \
+[ -z "$(find "$root/usr/lib" -name 'libQt6*' -print -quit)" ] || fail "the clean system has Qt"
+[ -z "$(find "$root/usr/share/fonts" -iname 'liberation*' -print -quit 2>/dev/null)" ] \
   || fail "the clean system has the Liberation fonts"
+echo "root: $suite, $(chroot "$root" /usr/bin/ldd --version | head -1)"
 
 mount -t proc proc "$root/proc"
 mount -t tmpfs -o noexec,nosuid,nodev,mode=1777 tmpfs "$root/tmp"
@@ -84,10 +81,10 @@ for d in $(seq 40); do
   seq $((d * 10000)) $((d * 10000 + 9599)) | split -l 160 -d -a 2 --additional-suffix=.dat - "$big/dane$d/plik"
 done
 "$pack" --library "$(ldconfig -p | awk '/libunrar.so.5 /{print $NF; exit}')" --folder "$big" \
-  "$bundle" "$root/opt/tvo/packed/setup" >/dev/null || fail "tvo-pack could not make an installer"
+  "$ship" "$root/opt/tvo/packed/setup" >/dev/null || fail "tvo-pack could not make an installer"
 
 # run_setup HOME-NAME INSTALLER [VAR=VALUE...]: starts the installer in the
-# chroot as the user; APP_PID is the outer process.
+# chroot as the user; APP_PID is its process.
 run_setup() {
   local home="/home/$1" exe="$2"
   shift 2
@@ -96,22 +93,6 @@ run_setup() {
   chroot --userspec=1000:1000 "$root" /usr/bin/env -i PATH=/usr/bin:/bin HOME="$home" USER=tester \
     DISPLAY="$DISPLAY" LANG=C.UTF-8 "$@" "$exe" &
   APP_PID=$!
-}
-
-# runtime_dirs: the runtime folders that exist now, anywhere the launcher may put one.
-runtime_dirs() {
-  find "$root/run/user/1000" "$root/tmp" "$root"/home/*/.cache -maxdepth 1 -name 'tvo-setup-*' 2>/dev/null | sort
-}
-
-# inner_pid OUTER: the installer process the launcher started.
-inner_pid() {
-  local p
-  for _ in $(seq 100); do
-    p="$(pgrep -P "$1" | head -1 || true)"
-    [ -n "$p" ] && { echo "$p"; return 0; }
-    sleep 0.1
-  done
-  return 1
 }
 
 # window_of PID: the visible wizard window of that process.
@@ -125,23 +106,28 @@ window_of() {
   return 1
 }
 
-# inner_dir PID: the runtime folder the installer runs from, as the chroot sees it.
-inner_dir() {
+# check_process PID: the installer is the one file started, and maps no
+# library but glibc's (and the unrar library it wrote itself).
+check_process() {
   local exe
   exe="$(readlink "/proc/$1/exe")"
-  exe="${exe#"$root"}"
-  echo "${exe%/*}"
+  [[ "$exe" == "$root"/opt/tvo/*/setup ]] || fail "the installer runs from $exe"
+  local others
+  others="$(awk '$6 ~ /\// {print $6}' "/proc/$1/maps" | sort -u \
+    | grep -Ev '/(libc|libm|ld-linux-x86-64)\.so|/opt/tvo/.*/setup$|/TVOUNRAR\.DLL|^/memfd:|/locale/|/gconv/' || true)"
+  [ -z "$others" ] || fail "the installer maps files beyond glibc: $others"
 }
 
-# check_inner PID: the installer runs from its runtime folder, loads no
-# library or plugin of the system's Qt, and sees no TVO_SETUP_FILE.
-check_inner() {
-  local exe
-  exe="$(readlink "/proc/$1/exe")"
-  [[ "$exe" == */tvo-setup-*/tvo-setup ]] || fail "the installer runs from $exe"
-  grep -q "${exe%/tvo-setup}/plugins/platforms/libqxcb.so" "/proc/$1/maps" || fail "the runtime's xcb plugin is not loaded"
-  ! grep -E 'libQt6|/plugins/' "/proc/$1/maps" | grep -v "${exe%/tvo-setup}/" | grep -q . \
-    || fail "a Qt library or plugin from outside the runtime is loaded"
+# snapshot NAME: every entry of the homes and /tmp with its type and size.
+snapshot() {
+  (cd "$root" && find home tmp -path tmp/.X11-unix -prune -o -type d -printf 'd %p\n' -o -printf '%y %s %p\n' \
+    2>/dev/null | sort) >"$E2E_TMP/$1"
+}
+
+# The entries an installation into HOME is documented to write.
+documented() {
+  local h="home/$1"
+  grep -Ev " $h/(TVO-DEMO(/.*)?|Desktop|Desktop/Tavro 2010 DEMO\.desktop|\.local|\.local/share|\.local/share/applications(/pl\.tavro\.Tavro2010Demo\.desktop|/mimeinfo\.cache)?|\.local/share/icons(/hicolor(/[0-9]+x[0-9]+(/apps(/pl\.tavro\.Tavro2010Demo\.png)?)?|/icon-theme\.cache)?)?)$"
 }
 
 # install_through WINDOW HOME: Enter through pages 1 and 2, waits for page 4.
@@ -158,12 +144,9 @@ install_through() {
 }
 
 # finish_and_check WINDOW HOME INSTALLER-FOLDER: "Dalej" on page 4; the
-# program starts in the target with katCD= and the user's environment only,
-# and nothing of the runtime is left.
+# program starts once in the target with katCD= and the user's environment.
 finish_and_check() {
-  local win="$1" home="$2" folder="$3" prog entry
-  entry="$root$home/Desktop/Tavro 2010 DEMO.desktop"
-  ! grep -Eq 'tvo-setup-|LD_LIBRARY_PATH|QT_' "$entry" || { cat "$entry"; fail "the desktop entry names the runtime"; }
+  local win="$1" home="$2" folder="$3" prog
   [ ! -e "$root$home/TVO-DEMO/TVO-DEMO.RAR" ] && [ ! -e "$root$home/TVO-DEMO/TVOUNRAR.DLL" ] \
     || fail "temporary files left in the target"
   type_key "$win" Return
@@ -177,54 +160,59 @@ finish_and_check() {
   done
   [ -n "$prog" ] || fail "the installed program did not start"
   sleep 0.5
-  [ "$(pgrep -fc "^$home/TVO-DEMO/TVODEMO.EXE")" = 1 ] || { ps -eo pid,ppid,lstart,args | grep -i tvodemo; fail "the program was started more than once"; }
+  [ "$(pgrep -fc "^$home/TVO-DEMO/TVODEMO.EXE")" = 1 ] || fail "the program was started more than once"
   [ "$(readlink "/proc/$prog/cwd")" = "$root$home/TVO-DEMO" ] || fail "the program's folder is $(readlink "/proc/$prog/cwd")"
   tr '\0' '\n' <"/proc/$prog/cmdline" | grep -qx "katCD=$folder" || fail "no katCD=$folder argument"
-  ! tr '\0' '\n' <"/proc/$prog/environ" | grep -Eq '^(TVO_SETUP_FILE|LD_LIBRARY_PATH|QT_PLUGIN_PATH|QT_QPA_PLATFORM)=|tvo-setup-' \
-    || { tr '\0' '\n' <"/proc/$prog/environ"; fail "the runtime leaks into the program's environment"; }
+  ! tr '\0' '\n' <"/proc/$prog/environ" | grep -Eq '^(LD_LIBRARY_PATH|QT_[A-Z_]*)=' \
+    || { tr '\0' '\n' <"/proc/$prog/environ"; fail "the installer's settings leak into the program's environment"; }
   kill "$prog"
-  [ -z "$(runtime_dirs)" ] || fail "runtime left behind: $(runtime_dirs)"
+  wait_no_process "^$home/TVO-DEMO/TVODEMO.EXE"
+}
+
+wait_no_process() {
+  for _ in $(seq 50); do pgrep -f "$1" >/dev/null || return 0; sleep 0.1; done
+  fail "$1 still runs"
+}
+
+# install_and_compare NAME INSTALLER-FOLDER [VAR=VALUE...]: a whole installation
+# that writes nothing beyond what is documented, anywhere in the homes or /tmp.
+install_and_compare() {
+  local name="$1" folder="$2"
+  shift 2
+  mkdir -p "$root/home/$name" && chown 1000:1000 "$root/home/$name"
+  snapshot "before-$name"
+  run_setup "$name" "$folder/setup" "$@"
+  local win
+  win="$(window_of "$APP_PID")" || fail "no wizard window"
+  check_process "$APP_PID"
+  install_through "$win" "/home/$name"
+  finish_and_check "$win" "/home/$name" "$folder"
+  snapshot "after-$name"
+  diff <(documented "$name" <"$E2E_TMP/before-$name") <(documented "$name" <"$E2E_TMP/after-$name") \
+    || fail "the installation wrote more than documented (lines marked >)"
 }
 
 scenario_demo() {
-  run_setup demo /opt/tvo/demo/setup XDG_RUNTIME_DIR=/run/user/1000
-  local inner win
-  inner="$(inner_pid "$APP_PID")" || fail "the installer did not start"
-  win="$(window_of "$inner")" || fail "no wizard window"
-  check_inner "$inner"
-  [[ "$(inner_dir "$inner")" == /run/user/1000/tvo-setup-* ]] || fail "runtime not in XDG_RUNTIME_DIR: $(inner_dir "$inner")"
-  install_through "$win" /home/demo
-  finish_and_check "$win" /home/demo /opt/tvo/demo
-  # The uninstaller is the launcher and the runtime without the payload, and
-  # runs on this system too.
+  install_and_compare demo /opt/tvo/demo XDG_RUNTIME_DIR=/run/user/1000
+  # The uninstaller is the program without its payload, and runs here too.
   local uninst=/home/demo/TVO-DEMO/ODINSTALUJ.EXE rc=0
-  [ "$("$pack" --list "$root$uninst" | awk 'NR > 1 {print $1}' | xargs)" = TVO_RUNTIME ] \
-    || fail "the uninstaller is not the self-contained program without a payload"
+  [ "$("$pack" --list "$root$uninst" 2>&1 | tail -n +2 | wc -l)" = 0 ] || fail "the uninstaller carries resources"
   timeout 60 chroot --userspec=1000:1000 "$root" /usr/bin/env -i PATH=/usr/bin:/bin HOME=/home/demo USER=tester \
     DISPLAY="$DISPLAY" LANG=C.UTF-8 XDG_RUNTIME_DIR=/run/user/1000 "$uninst" --yes || rc=$?
   [ "$rc" = 0 ] || fail "uninstaller exit code $rc"
-  [ ! -e "$root/home/demo/TVO-DEMO/TVODEMO.EXE" ] || fail "the uninstaller left the program"
-  [ -z "$(runtime_dirs)" ] || fail "runtime left behind by the uninstaller: $(runtime_dirs)"
+  snapshot after-uninstall
+  diff "$E2E_TMP/before-demo" "$E2E_TMP/after-uninstall" || fail "the uninstaller did not bring the home back"
 }
 
 scenario_copy() {
-  run_setup copy /opt/tvo/copy/setup
-  local inner win
-  inner="$(inner_pid "$APP_PID")" || fail "the installer did not start"
-  win="$(window_of "$inner")" || fail "no wizard window"
-  check_inner "$inner"
-  [[ "$(inner_dir "$inner")" == /home/copy/.cache/tvo-setup-* ]] \
-    || fail "with /tmp noexec and no XDG_RUNTIME_DIR the runtime is at $(inner_dir "$inner")"
-  install_through "$win" /home/copy
+  install_and_compare copy /opt/tvo/copy
   [ -f "$root/home/copy/TVO-DEMO/TVODEMO.EXE" ] || fail "the folder was not copied"
-  finish_and_check "$win" /home/copy /opt/tvo/copy
 }
 
 scenario_packed() {
   run_setup packed /opt/tvo/packed/setup XDG_RUNTIME_DIR=/run/user/1000
-  local inner win
-  inner="$(inner_pid "$APP_PID")" || fail "the installer did not start"
-  win="$(window_of "$inner")" || fail "no wizard window"
+  local win
+  win="$(window_of "$APP_PID")" || fail "no wizard window"
   install_through "$win" /home/packed
   [ "$(find "$root/home/packed/TVO-DEMO" -name 'plik*.dat' | wc -l)" = 2400 ] || fail "not every file installed"
   finish_and_check "$win" /home/packed /opt/tvo/packed
@@ -232,9 +220,8 @@ scenario_packed() {
 
 scenario_sigterm() {
   run_setup sigterm /opt/tvo/packed/setup XDG_RUNTIME_DIR=/run/user/1000
-  local inner win target="$root/home/sigterm/TVO-DEMO"
-  inner="$(inner_pid "$APP_PID")" || fail "the installer did not start"
-  win="$(window_of "$inner")" || fail "no wizard window"
+  local win target="$root/home/sigterm/TVO-DEMO"
+  win="$(window_of "$APP_PID")" || fail "no wizard window"
   type_key "$win" Return
   sleep 0.3
   type_key "$win" Return
@@ -248,40 +235,25 @@ scenario_sigterm() {
   [ "$RC" = 4 ] || fail "exit code $RC after SIGTERM during the installation, not 4"
   [ "$(find "$target" -name 'plik*.dat' | wc -l)" -lt 2400 ] || fail "the installation was not cancelled"
   [ ! -e "$target/TVO-DEMO.RAR" ] && [ ! -e "$target/TVOUNRAR.DLL" ] || fail "temporary files left after SIGTERM"
-  [ -z "$(runtime_dirs)" ] || fail "runtime left behind after SIGTERM: $(runtime_dirs)"
 }
 
 scenario_twice() {
-  local first second inner1 inner2 win1 win2 dir1 dir2
+  local first second win1 win2
   run_setup first /opt/tvo/demo/setup XDG_RUNTIME_DIR=/run/user/1000; first=$APP_PID
-  inner1="$(inner_pid "$first")" || fail "the first installer did not start"
-  win1="$(window_of "$inner1")" || fail "no window of the first installer"
+  win1="$(window_of "$first")" || fail "no window of the first installer"
   run_setup second /opt/tvo/demo/setup XDG_RUNTIME_DIR=/run/user/1000; second=$APP_PID
-  inner2="$(inner_pid "$second")" || fail "the second installer did not start"
-  win2="$(window_of "$inner2")" || fail "no window of the second installer"
-  dir1="$(inner_dir "$inner1")" dir2="$(inner_dir "$inner2")"
-  [ "$dir1" != "$dir2" ] || fail "both installers share $dir1"
+  win2="$(window_of "$second")" || fail "no window of the second installer"
   # The second one installs and ends while the first waits on its first page.
   APP_PID=$second
   install_through "$win2" /home/second
-  finish_and_check_one "$win2" "$second" /home/second
-  [ -d "$root$dir1" ] || fail "the second installer removed the first one's runtime"
-  [ ! -e "$root$dir2" ] || fail "the second installer left its runtime"
+  finish_and_check "$win2" /home/second /opt/tvo/demo
+  kill -0 "$first" 2>/dev/null || fail "the first installer ended with the second"
   APP_PID=$first
   install_through "$win1" /home/first
   finish_and_check "$win1" /home/first /opt/tvo/demo
 }
 
-# finish_and_check_one WINDOW PID HOME: "Dalej", exit code 0, program started.
-finish_and_check_one() {
-  type_key "$1" Return
-  wait_exit "$2" 20
-  [ "$RC" = 0 ] || fail "installer exit code $RC"
-  for _ in $(seq 100); do pgrep -f "^$3/TVO-DEMO/TVODEMO.EXE" >/dev/null && break; sleep 0.1; done
-  pkill -f "^$3/TVO-DEMO/TVODEMO.EXE" || fail "the installed program did not start"
-}
-
 for s in "${scenarios[@]}"; do
   "scenario_$s"
-  echo "ok: $s"
+  echo "ok: $suite $s"
 done

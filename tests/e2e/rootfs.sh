@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Prints the path of a tarball holding a clean Debian 12 desktop-like root file
-# system (no Qt, no Liberation fonts), building it with mmdebstrap when the
-# cache does not hold one for this package list yet.
+# Prints the path of a tarball holding a clean Debian desktop-like root file
+# system (no Qt, no Liberation fonts) of the given suite (default bookworm),
+# building it with mmdebstrap when the cache does not hold one for this
+# package list yet.
+#   usage: rootfs.sh [SUITE]
 set -euo pipefail
 
-SUITE=bookworm
+SUITE="${1:-bookworm}"
 PACKAGES=(libgtk-3-0 libegl1 libgl1 libopengl0)
+[ "$SUITE" = bookworm ] || PACKAGES=(libgtk-3-0t64 libegl1 libgl1 libopengl0)
 
 cache="${XDG_CACHE_HOME:-$HOME/.cache}/tvo-setup"
 key="$(printf '%s\n' minbase "$SUITE" "${PACKAGES[@]}" | sha256sum | cut -c1-16)"
@@ -20,7 +23,8 @@ include="$(IFS=,; echo "${PACKAGES[*]}")"
 tmp="$(mktemp "$tarball.XXXXXX")"
 trap 'rm -f "$tmp"' EXIT
 echo "rootfs: building $tarball (about a minute)" >&2
-mmdebstrap --quiet --variant=minbase --include="$include" --format=tar "$SUITE" "$tmp" >&2
+mmdebstrap --quiet --variant=minbase --include="$include" --format=tar "$SUITE" "$tmp" \
+  http://deb.debian.org/debian >&2
 mv "$tmp" "$tarball"
 trap - EXIT
 echo "$tarball"

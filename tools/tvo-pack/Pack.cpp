@@ -50,20 +50,13 @@ void addFile(platform::ResourceStoreWriter &w, const std::string &name, int fd, 
 // Checks every input, then writes the whole installer to outFd.
 void writeInstaller(const PackOptions &o, const QString &archive, int outFd)
 {
-    // The input is a plain installer, or a self-contained one whose store
-    // holds its runtime alone: the runtime goes across as it is stored.
+    // The input is an installer without a payload.
     platform::ResourceStore input;
-    std::optional<platform::StoredResource> runtime;
     switch (input.open(QFile::encodeName(o.input).toStdString(), o.input.toStdString())) {
     case platform::ResourceStore::Plain:
         break;
     case platform::ResourceStore::Valid:
-        if (const platform::StoredResource *r = input.find(platform::kRawDataResource, platform::kRuntimeResource);
-            r && input.resources().size() == 1)
-            runtime = *r;
-        else
-            throw Failure(QStringLiteral("%1 already carries a payload; give the installer without one").arg(o.input));
-        break;
+        throw Failure(QStringLiteral("%1 already carries a payload; give the installer without one").arg(o.input));
     case platform::ResourceStore::Damaged:
     case platform::ResourceStore::Unsupported:
         throw Failure(QString::fromStdString(input.errorString()));
@@ -83,13 +76,10 @@ void writeInstaller(const PackOptions &o, const QString &archive, int outFd)
         checkPieceCount(arcSize, o.pieceSize, lib.get() >= 0);
     }
 
-    const std::uint64_t program = runtime ? runtime->offset : inSize;
-    if (platform::copyRange(in.get(), 0, program, outFd) != platform::CopyStatus::Ok)
+    if (platform::copyRange(in.get(), 0, inSize, outFd) != platform::CopyStatus::Ok)
         throw Failure(QStringLiteral("cannot write %1: %2").arg(o.output, sysError()));
     platform::ResourceStoreWriter w(outFd);
     w.setCompressionLevel(o.level);
-    if (runtime && !w.addStoredCopy(*runtime, in.get()))
-        throw Failure(QStringLiteral("cannot write %1: %2").arg(o.output, QString::fromStdString(w.errorString())));
     if (lib.get() >= 0)
         addFile(w, kLibraryName, lib.get(), 0, libSize, o.output);
     std::uint64_t n = 0;
