@@ -2,6 +2,7 @@
 
 #include "AppCore.h"
 #include "EmbeddedFonts.h"
+#include "ToolkitEnvironment.h"
 #include "DesktopIntegration.h"
 #include "Exceptions.h"
 #include "Payload.h"
@@ -121,6 +122,7 @@ int uninstallMain(int argc, char **argv)
     } else {
         qapp = std::make_unique<QCoreApplication>(argc, argv);
     }
+    ToolkitEnvironment::restore();
     if (display)
         EmbeddedFonts::registerAll();
     const QString platformName = display ? QGuiApplication::platformName() : QString();

@@ -4,6 +4,7 @@
 #include "EmbeddedFonts.h"
 #include "InstallLog.h"
 #include "MessageReport.h"
+#include "ToolkitEnvironment.h"
 #include "UninstallMain.h"
 #include "display.h"
 #include "signals.h"
@@ -79,6 +80,7 @@ int finish(int rc)
 
 int main(int argc, char *argv[])
 {
+    ToolkitEnvironment::prepare();
     InstallOptions options;
     if (const int rc = checkStart(argc, argv, &options); rc >= 0)
         return rc;
@@ -86,6 +88,7 @@ int main(int argc, char *argv[])
     MessageReport::install(options);
 
     QApplication qapp(argc, argv);
+    ToolkitEnvironment::restore();
     EmbeddedFonts::registerAll();
     App::initModules();
 

@@ -4,10 +4,10 @@
 #include <QList>
 
 #include <cstring>
-#include <dlfcn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 namespace platform {
 namespace {
@@ -18,24 +18,11 @@ bool xServerReachable()
 {
     if (qgetenv("DISPLAY").isEmpty())
         return false;
-    void *xcb = ::dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
-    if (!xcb)
-        return false; // the xcb platform cannot start without it either
-    using Connect = void *(*)(const char *, int *);
-    using HasError = int (*)(void *);
-    using Disconnect = void (*)(void *);
-    const auto connect = reinterpret_cast<Connect>(::dlsym(xcb, "xcb_connect"));
-    const auto hasError = reinterpret_cast<HasError>(::dlsym(xcb, "xcb_connection_has_error"));
-    const auto disconnect = reinterpret_cast<Disconnect>(::dlsym(xcb, "xcb_disconnect"));
-    bool ok = false;
-    if (connect && hasError && disconnect) {
-        int screen = 0;
-        void *c = connect(nullptr, &screen);
-        ok = c && hasError(c) == 0;
-        if (c)
-            disconnect(c); // also frees a connection that failed
-    }
-    ::dlclose(xcb);
+    int screen = 0;
+    xcb_connection_t *c = xcb_connect(nullptr, &screen);
+    const bool ok = c && xcb_connection_has_error(c) == 0;
+    if (c)
+        xcb_disconnect(c); // also frees a connection that failed
     return ok;
 }
 

@@ -10,5 +10,7 @@ qt="$(bash scripts/static-qt.sh | tail -1)"
 echo "build: static Qt in $qt ($(( $(date +%s) - start )) s)"
 launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTVO_STATIC_QT="$qt" "${launcher[@]}" >/dev/null
+generator=()
+if [ ! -f build/CMakeCache.txt ] && command -v ninja >/dev/null; then generator=(-G Ninja); fi
+cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTVO_STATIC_QT="$qt" "${launcher[@]}" >/dev/null
 cmake --build build -j"$(nproc)"

@@ -4,9 +4,8 @@
 # (the same versions the system has). Made once per machine: the result lives
 # in a cache folder keyed by the sources' checksums and the options below, and
 # a later call only prints where it is. Prints the prefix on its last line.
-#   usage: static-qt.sh [--print-prefix]
+#   usage: static-qt.sh
 set -euo pipefail
-here="$(cd "$(dirname "$0")" && pwd)"
 
 QT_SRC=qt6-base
 XKB_SRC=libxkbcommon
@@ -40,6 +39,10 @@ XCB_LIBS=(XCB:xcb ICCCM:xcb-icccm IMAGE:xcb-image KEYSYMS:xcb-keysyms RANDR:xcb-
   RENDERUTIL:xcb-render-util SHAPE:xcb-shape SHM:xcb-shm SYNC:xcb-sync XFIXES:xcb-xfixes XKB:xcb-xkb
   UTIL:xcb-util CURSOR:xcb-cursor)
 
+# The cache key: the sources' checksums, the options above and LAYOUT, which
+# is raised whenever this script lays out the result differently.
+LAYOUT=1
+
 cache_root="${TVO_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/tvo-setup}"
 mkdir -p "$cache_root/sources"
 cd "$cache_root/sources"
@@ -53,14 +56,16 @@ for src in "$QT_SRC" "$XKB_SRC"; do
 done
 qt_dsc="$(ls ${QT_SRC}_*.dsc | sort -V | tail -1)"
 xkb_dsc="$(ls ${XKB_SRC}_*.dsc | sort -V | tail -1)"
-key="$( { cat "$qt_dsc" "$xkb_dsc"; printf '%s\n' "${QT_OPTIONS[@]}" "${XKB_OPTIONS[@]}" "${XCB_LIBS[@]}";
-          sed -n '/^# key-end/q;p' "$here/static-qt.sh"; } | sha256sum | cut -c1-16)"
+key="$( { echo "$LAYOUT"; cat "$qt_dsc" "$xkb_dsc"; printf '%s\n' "${QT_OPTIONS[@]}" "${XKB_OPTIONS[@]}" "${XCB_LIBS[@]}"; } \
+        | sha256sum | cut -c1-16)"
 prefix="$cache_root/qt-static-$key"
+# One build at a time: a second caller waits for the first one's result.
+exec 9>"$prefix.lock"
+flock 9
 if [ -f "$prefix/.complete" ]; then
   echo "$prefix"
   exit 0
 fi
-# key-end: a change above this line makes a new build.
 
 start=$(date +%s)
 work="$cache_root/work-$key"

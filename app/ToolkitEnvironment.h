@@ -1,0 +1,24 @@
+#pragma once
+// The shipped program carries its toolkit's platforms (xcb, offscreen) and
+// plug-ins inside itself. Variables of the user's session meant for the
+// system's Qt must not reach into it: a plug-in directory would load the
+// system's Qt libraries beside the built-in ones, and a platform it does not
+// carry (QT_QPA_PLATFORM=wayland) would end it at start. Both are set aside
+// while the toolkit starts and put back afterwards, so that the installed
+// program still gets the user's environment. The development build, which
+// uses the system's Qt, only keeps the platform that the silent modes choose
+// for themselves from what the installed program gets.
+
+namespace ToolkitEnvironment {
+
+// Before the application object (and before the display check).
+void prepare();
+// After the application object: the variables as the user had them.
+void restore();
+
+// The platform list the built-in platforms can serve: each entry of a
+// QT_QPA_PLATFORM value ("wayland;xcb", options after a colon) that is
+// built in, or "xcb" when none is. Plain function for tests.
+QByteArray builtInPlatforms(const QByteArray &requested);
+
+} // namespace ToolkitEnvironment
