@@ -9,6 +9,8 @@
 // uses the system's Qt, only keeps the platform that the silent modes choose
 // for themselves from what the installed program gets.
 
+#include <QByteArray>
+
 namespace ToolkitEnvironment {
 
 // Before the application object (and before the display check).

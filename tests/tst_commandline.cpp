@@ -4,6 +4,7 @@
 #include "CommandLine.h"
 #include "InstallLog.h"
 #include "MessageReport.h"
+#include "ToolkitEnvironment.h"
 #include "drives.h"
 #include "uInstDemo.h"
 #include "ui_uInstDemo.h"
@@ -30,6 +31,9 @@ private slots:
     void logAppendsAndRefusesLinks();
     void report();
     void wizardFolderBox();
+    void builtInPlatforms_data();
+    void builtInPlatforms();
+    void platformChoiceStaysOurs();
 };
 
 void TestCommandLine::parse_data()
@@ -222,6 +226,44 @@ void TestCommandLine::wizardFolderBox()
         QCOMPARE(form.ui->edKatalog->text(), QString("C:\\Programy\\TVO"));
     }
     setInstallOptions({});
+}
+
+
+void TestCommandLine::builtInPlatforms_data()
+{
+    QTest::addColumn<QByteArray>("requested");
+    QTest::addColumn<QByteArray>("chosen");
+    QTest::newRow("xcb") << QByteArray("xcb") << QByteArray("xcb");
+    QTest::newRow("wayland alone") << QByteArray("wayland") << QByteArray("xcb");
+    QTest::newRow("wayland, then xcb") << QByteArray("wayland;xcb") << QByteArray("xcb");
+    QTest::newRow("options kept") << QByteArray("wayland-egl; xcb:nograb") << QByteArray("xcb:nograb");
+    QTest::newRow("offscreen") << QByteArray("offscreen") << QByteArray("offscreen");
+    QTest::newRow("unknown ones") << QByteArray("eglfs;vnc") << QByteArray("xcb");
+}
+
+void TestCommandLine::builtInPlatforms()
+{
+    QFETCH(QByteArray, requested);
+    QFETCH(QByteArray, chosen);
+    QCOMPARE(ToolkitEnvironment::builtInPlatforms(requested), chosen);
+}
+
+// The platform the silent modes pick for themselves is not what the
+// installed program inherits: the user's value (or none) comes back.
+void TestCommandLine::platformChoiceStaysOurs()
+{
+    for (const QByteArray &user : {QByteArray(), QByteArray("wayland;xcb")}) {
+        if (user.isNull())
+            qunsetenv("QT_QPA_PLATFORM");
+        else
+            qputenv("QT_QPA_PLATFORM", user);
+        ToolkitEnvironment::prepare();
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        ToolkitEnvironment::restore();
+        QCOMPARE(qEnvironmentVariableIsSet("QT_QPA_PLATFORM"), !user.isNull());
+        QCOMPARE(qgetenv("QT_QPA_PLATFORM"), user.isNull() ? QByteArray() : user);
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
 }
 
 QTEST_MAIN(TestCommandLine)

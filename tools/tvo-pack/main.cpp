@@ -16,7 +16,7 @@ const char kUsage[] =
     "       tvo-pack --unpack FILE DIR\n"
     "       tvo-pack --help | --version\n"
     "\n"
-    "Copies the installer INPUT (plain, or self-contained without a payload) to OUTPUT\n"
+    "Copies the installer INPUT (one without a payload, such as build/ship/setup) to OUTPUT\n"
     "with the payload appended.\n"
     "  --library FILE     the unrar library (an ELF shared library of the installer's machine\n"
     "                     type exporting RAROpenArchive, RARReadHeader, RARProcessFile and\n"
