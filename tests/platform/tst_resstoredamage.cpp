@@ -22,24 +22,6 @@ class TestResStoreDamage : public QObject {
 
     QString path(const char *name) const { return tmp.filePath(QLatin1String(name)); }
 
-    static QByteArray readFile(const QString &p)
-    {
-        QFile f(p);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-
-    static ResourceStore::CopyResult copyOut(ResourceStore &store, const std::string &name, const QString &out,
-                                             std::uint32_t type = platform::kRawDataResource)
-    {
-        const platform::StoredResource *r = store.find(type, name);
-        if (!r)
-            qFatal("resource missing");
-        const int fd = ::open(QFile::encodeName(out).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        const ResourceStore::CopyResult result = store.copyTo(*r, fd);
-        ::close(fd);
-        return result;
-    }
-
     // A small installer: the program image, two resources, index, trailer.
     QByteArray smallInstaller(const QString &kind)
     {
@@ -160,7 +142,7 @@ private slots:
             const ResourceStore::CopyResult c = copyOut(store, "R", path("out"));
             const bool clean = c == ResourceStore::CrcMismatch
                 ? store.errorString() == "The installer file C:\\setup is damaged: resource R fails its CRC check."
-                : c == ResourceStore::Copied && readFile(path("out")) == original;
+                : c == ResourceStore::Copied && readAll(path("out")) == original;
             if (!clean)
                 wrong << QStringLiteral("byte %1: result %2").arg(i).arg(int(c));
         }
@@ -218,7 +200,7 @@ private slots:
         QCOMPARE(copyOut(store, "R", path("out")), ResourceStore::CrcMismatch);
         QCOMPARE(QString::fromStdString(store.errorString()),
                  QStringLiteral("The installer file C:\\setup is damaged: resource R fails its CRC check."));
-        QVERIFY(readFile(path("out")).size() <= original.size());
+        QVERIFY(readAll(path("out")).size() <= original.size());
     }
 };
 

@@ -1,27 +1,22 @@
 #pragma once
 // Stores for the store's tests: contents that compress or do not, zstd
 // frames, and stores built byte by byte (any format version, any damage).
+#include "filefixtures.h"
 #include "resstore.h"
 #include "resstore_format.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QList>
+#include <fcntl.h>
+#include <unistd.h>
 #include <zstd.h>
 
 namespace storefixtures {
 
+using platform::ResourceStore;
 using platform::StoreMethod;
 namespace fmt = platform::storeformat;
-
-inline QByteArray noise(int size, quint32 seed)
-{
-    QByteArray b(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i) {
-        seed = seed * 1664525u + 1013904223u;
-        b[i] = char(seed >> 24);
-    }
-    return b;
-}
 
 inline QByteArray text(int size)
 {
@@ -38,6 +33,20 @@ inline QByteArray zstdFrame(const QByteArray &in)
     const std::size_t n = ZSTD_compress(out.data(), std::size_t(out.size()), in.constData(), std::size_t(in.size()), 3);
     out.truncate(qsizetype(n));
     return out;
+}
+
+// Copies resource name out of the store into the file out; the result and,
+// when it failed, the store's message.
+inline ResourceStore::CopyResult copyOut(ResourceStore &store, const std::string &name, const QString &out,
+                                         std::uint32_t type = platform::kRawDataResource)
+{
+    const platform::StoredResource *r = store.find(type, name);
+    if (!r)
+        qFatal("resource missing");
+    const int fd = ::open(QFile::encodeName(out).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const ResourceStore::CopyResult result = store.copyTo(*r, fd);
+    ::close(fd);
+    return result;
 }
 
 // One resource as a hand-made index describes it.

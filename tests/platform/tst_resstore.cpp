@@ -19,25 +19,6 @@ class TestResStore : public QObject {
 
     QString path(const char *name) const { return tmp.filePath(QLatin1String(name)); }
 
-    static QByteArray readFile(const QString &p)
-    {
-        QFile f(p);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-
-    // Copies resource name out of the store file into out; the result and,
-    // when it failed, the store's message.
-    static ResourceStore::CopyResult copyOut(ResourceStore &store, const std::string &name, const QString &out)
-    {
-        const platform::StoredResource *r = store.find(platform::kRawDataResource, name);
-        if (!r)
-            qFatal("resource missing");
-        const int fd = ::open(QFile::encodeName(out).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        const ResourceStore::CopyResult result = store.copyTo(*r, fd);
-        ::close(fd);
-        return result;
-    }
-
 private slots:
     void initTestCase() { QVERIFY(tmp.isValid()); }
 
@@ -83,9 +64,9 @@ private slots:
         QCOMPARE(r->originalSize, std::uint64_t(bytes.size()));
         QVERIFY(r->method == StoreMethod::Stored ? r->size == r->originalSize : r->size < r->originalSize);
         QCOMPARE(copyOut(store, "DATA", path("out")), ResourceStore::Copied);
-        QVERIFY(readFile(path("out")) == bytes);
+        QVERIFY(readAll(path("out")) == bytes);
         QCOMPARE(copyOut(store, "AFTER", path("out")), ResourceStore::Copied);
-        QCOMPARE(readFile(path("out")), QByteArray("z"));
+        QCOMPARE(readAll(path("out")), QByteArray("z"));
     }
 
     // The writer refuses the resource that would take the index past the
@@ -168,14 +149,14 @@ private slots:
             expected += parts[i];
         if (damaged < 0) {
             QCOMPARE(r, ResourceStore::Copied);
-            QVERIFY(readFile(path("joined")) == expected);
+            QVERIFY(readAll(path("joined")) == expected);
             return;
         }
         QCOMPARE(r, ResourceStore::CrcMismatch);
         QCOMPARE(failedAt, std::size_t(damaged));
         QCOMPARE(store.errorString(), "The installer file C:\\setup is damaged: resource P" + std::to_string(damaged)
                      + " fails its CRC check.");
-        QVERIFY(readFile(path("joined")).startsWith(expected));
+        QVERIFY(readAll(path("joined")).startsWith(expected));
     }
 
     // Stores written before compression existed are read as they were.
@@ -190,9 +171,9 @@ private slots:
         QCOMPARE(store.version(), 1u);
         QCOMPARE(store.resources().size(), std::size_t(2));
         QCOMPARE(copyOut(store, "A", path("out")), ResourceStore::Copied);
-        QVERIFY(readFile(path("out")) == a);
+        QVERIFY(readAll(path("out")) == a);
         QCOMPARE(copyOut(store, "B", path("out")), ResourceStore::Copied);
-        QVERIFY(readFile(path("out")) == b);
+        QVERIFY(readAll(path("out")) == b);
     }
 
     void newerVersionIsNamed()

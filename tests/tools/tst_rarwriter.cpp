@@ -105,7 +105,7 @@ private slots:
         QFETCH(bool, fromFile);
         QFETCH(bool, sequential);
         QFETCH(bool, corrupt);
-        const QByteArray body = fixtures::patternBytes(2500000, 3); // spans several read chunks
+        const QByteArray body = noise(2500000, 3); // spans several read chunks
         const QString srcFile = tmp.path() + "/body.bin";
         QVERIFY(fixtures::writeFile(srcFile, body));
 

@@ -148,12 +148,7 @@ class TestWizard : public QObject {
     Q_OBJECT
     ModalWatchdog watchdog; // a modal window nobody answers fails the test
 private slots:
-    void cleanup()
-    {
-        const QString unanswered = watchdog.report();
-        watchdog.closed.clear();
-        QVERIFY2(unanswered.isEmpty(), qPrintable(unanswered));
-    }
+    void cleanup() { watchdog.verifyAllAnswered(); }
     void initTestCase() { App::initModules(); }
     void init() { App::resetTerminated(); }
 

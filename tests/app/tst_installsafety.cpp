@@ -20,6 +20,39 @@
 class TestInstallSafety : public InstallTestBase {
     Q_OBJECT
 
+    // Replaces the file at path by a copy of from through a rename, as
+    // another program would; the copy keeps from's mode.
+    void swapIn(const QString &from, const QString &path)
+    {
+        const QString planted = host("target/planted");
+        QFile::remove(planted);
+        QVERIFY(QFile::copy(from, planted));
+        QVERIFY(std::rename(QFile::encodeName(planted).constData(), QFile::encodeName(path).constData()) == 0);
+    }
+
+    // Until the guard goes, the file the installer writes whose name ends in
+    // suffix is swapped for a copy of from right after its writing; without
+    // viaDescriptor the open files have no path under /proc.
+    auto swapAfterWriting(const QString &suffix, const QString &from, bool viaDescriptor)
+    {
+        platform::setDescriptorFolderForTesting(viaDescriptor ? std::string() : host("no-proc").toStdString());
+        SetWrittenHookForTesting([=, this](const QString &fileName) {
+            if (fileName.endsWith(suffix))
+                swapIn(from, platform::toHostPath(fileName));
+        });
+        return qScopeGuard([] {
+            SetWrittenHookForTesting({});
+            platform::setDescriptorFolderForTesting({});
+        });
+    }
+
+    static void descriptorRows()
+    {
+        QTest::addColumn<bool>("viaDescriptor");
+        QTest::newRow("through /proc") << true;
+        QTest::newRow("no /proc") << false;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -61,12 +94,7 @@ private slots:
     // Another valid library swapped in between the writing of the library
     // and its loading never runs: the run ends with the load error, and the
     // file put there is not the installer's to remove.
-    void swappedLibraryNeverRuns_data()
-    {
-        QTest::addColumn<bool>("viaDescriptor");
-        QTest::newRow("through /proc") << true;
-        QTest::newRow("no /proc") << false;
-    }
+    void swappedLibraryNeverRuns_data() { descriptorRows(); }
     void swappedLibraryNeverRuns()
     {
         QFETCH(bool, viaDescriptor);
@@ -75,17 +103,7 @@ private slots:
         QFile::remove(marker);
         QDir().mkpath(host("outside"));
         qputenv("TVO_TEST_MARKER", marker.toUtf8());
-        platform::setDescriptorFolderForTesting(viaDescriptor ? std::string() : host("no-proc").toStdString());
-        SetWrittenHookForTesting([&](const QString &fileName) {
-            if (!fileName.endsWith("TVOUNRAR.DLL"))
-                return;
-            QVERIFY(QFile::copy(TVO_EVIL_LIBRARY, host("target/planted.so")));
-            QVERIFY(std::rename(host("target/planted.so").toUtf8().constData(), platform::toHostPath(fileName).toUtf8().constData()) == 0);
-        });
-        const auto unhook = qScopeGuard([] {
-            SetWrittenHookForTesting({});
-            platform::setDescriptorFolderForTesting({});
-        });
+        const auto unhook = swapAfterWriting("TVOUNRAR.DLL", TVO_EVIL_LIBRARY, viaDescriptor);
         Answers a;
         Wizard w;
         prepare(w, "cd/setup");
@@ -101,29 +119,14 @@ private slots:
     // Another archive swapped in once the archive is written: the library
     // reads the file written, or, where the open file has no path, the run
     // refuses the name; the file put there stays.
-    void swappedArchiveIsNotRead_data()
-    {
-        QTest::addColumn<bool>("viaDescriptor");
-        QTest::newRow("through /proc") << true;
-        QTest::newRow("no /proc") << false;
-    }
+    void swappedArchiveIsNotRead_data() { descriptorRows(); }
     void swappedArchiveIsNotRead()
     {
         QFETCH(bool, viaDescriptor);
         makeInstaller(host("cd/setup"), archiveOf({{"a.txt", false, 0644, {}, "abc", {}, false}}));
         const QByteArray planted = archiveOf({{"planted.txt", false, 0644, {}, "planted", {}, false}});
-        platform::setDescriptorFolderForTesting(viaDescriptor ? std::string() : host("no-proc").toStdString());
-        SetWrittenHookForTesting([&](const QString &fileName) {
-            if (!fileName.endsWith("TVO-DEMO.RAR"))
-                return;
-            writeFile(host("target/planted.rar"), planted);
-            QVERIFY(std::rename(host("target/planted.rar").toUtf8().constData(),
-                                platform::toHostPath(fileName).toUtf8().constData()) == 0);
-        });
-        const auto unhook = qScopeGuard([] {
-            SetWrittenHookForTesting({});
-            platform::setDescriptorFolderForTesting({});
-        });
+        writeFile(host("outside/planted.rar"), planted);
+        const auto unhook = swapAfterWriting("TVO-DEMO.RAR", host("outside/planted.rar"), viaDescriptor);
         Answers a;
         Wizard w;
         prepare(w, "cd/setup");
@@ -151,11 +154,11 @@ private slots:
         Answers a;
         Wizard w;
         prepare(w, "cd/setup");
+        writeFile(host("outside/theirs"), "someone else's");
         auto swapper = new QTimer(&w);
         QObject::connect(swapper, &QTimer::timeout, [&] {
             swapper->stop();
-            writeFile(host("target/theirs"), "someone else's");
-            QVERIFY(std::rename(host("target/theirs").toUtf8().constData(), host("target/TVO-DEMO.RAR").toUtf8().constData()) == 0);
+            swapIn(host("outside/theirs"), host("target/TVO-DEMO.RAR"));
         });
         swapper->start(0);
         w.RunInstallation();

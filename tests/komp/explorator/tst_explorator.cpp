@@ -85,12 +85,7 @@ class TestExplorator : public QObject {
     }
 
 private slots:
-    void cleanup()
-    {
-        const QString unanswered = watchdog.report();
-        watchdog.closed.clear();
-        QVERIFY2(unanswered.isEmpty(), qPrintable(unanswered));
-    }
+    void cleanup() { watchdog.verifyAllAnswered(); }
     void initTestCase()
     {
         App::initModules();

@@ -36,12 +36,7 @@ class TestInstall : public InstallTestBase {
     QString desktop;
 
 private slots:
-    void cleanup()
-    {
-        const QString unanswered = watchdog.report();
-        watchdog.closed.clear();
-        QVERIFY2(unanswered.isEmpty(), qPrintable(unanswered));
-    }
+    void cleanup() { watchdog.verifyAllAnswered(); }
     void initTestCase()
     {
         App::initModules();

@@ -37,6 +37,27 @@ class TestManifest : public QObject {
     QTemporaryDir tmp;
     const QString target = "/home/u/Moje programy/TVO-DEMO";
 
+    // An installation's folder for the data row: the program file and an
+    // uninstaller.
+    QString installedFolder(const char *kind)
+    {
+        const QString t = tmp.filePath(QString("%1 %2").arg(QLatin1String(kind), QTest::currentDataTag()));
+        writeFile(t + "/TVODEMO.EXE", "abc");
+        return QFile::copy(TVO_SETUP, t + "/ODINSTALUJ.EXE") ? t : QString();
+    }
+
+    // Starts the uninstaller of folder t without a display, so that it asks on
+    // the terminal.
+    void startWithoutDisplay(QProcess &p, const QString &t, const QStringList &args)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        env.insert("XDG_DATA_HOME", tmp.filePath("data"));
+        p.setProcessEnvironment(env);
+        p.start(t + "/ODINSTALUJ.EXE", args);
+    }
+
 private slots:
     void roundTrip_data()
     {
@@ -194,18 +215,12 @@ private slots:
     {
         QFETCH(QByteArray, list);
         QFETCH(QString, why);
-        const QString t = tmp.filePath(QString("damaged %1").arg(QTest::currentDataTag()));
-        writeFile(t + "/TVODEMO.EXE", "abc");
-        QVERIFY(QFile::copy(TVO_SETUP, t + "/ODINSTALUJ.EXE"));
+        const QString t = installedFolder("damaged");
+        QVERIFY(!t.isEmpty());
         if (!list.isEmpty())
             writeFile(t + "/ODINSTALUJ.LST", list);
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-        env.insert("XDG_DATA_HOME", tmp.filePath("data"));
-        p.setProcessEnvironment(env);
-        p.start(t + "/ODINSTALUJ.EXE", {"--yes"});
+        startWithoutDisplay(p, t, {"--yes"});
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.exitCode(), 3);
         const QString err = QString::fromUtf8(p.readAllStandardError());
@@ -229,20 +244,15 @@ private slots:
     {
         QFETCH(QByteArray, input);
         QFETCH(int, exitCode);
-        const QString t = tmp.filePath(QString("ask %1").arg(QTest::currentDataTag()));
-        writeFile(t + "/TVODEMO.EXE", "abc");
-        QVERIFY(QFile::copy(TVO_SETUP, t + "/ODINSTALUJ.EXE"));
+        const QString t = installedFolder("ask");
+        QVERIFY(!t.isEmpty());
         InstallRecord r;
         r.setTarget(t);
         r.addCreatedFolders({t});
         r.addBelowTarget("TVODEMO.EXE");
         writeManifest(t + "/ODINSTALUJ.LST", r.stamped());
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-        p.setProcessEnvironment(env);
-        p.start(t + "/ODINSTALUJ.EXE", QStringList{});
+        startWithoutDisplay(p, t, {});
         QVERIFY(p.waitForStarted(10000));
         p.write(input);
         p.closeWriteChannel();
