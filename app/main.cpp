@@ -6,6 +6,7 @@
 #include "MessageReport.h"
 #include "UninstallMain.h"
 #include "display.h"
+#include "files.h"
 #include "signals.h"
 #include "uInstDemo.h"
 
@@ -79,6 +80,7 @@ int finish(int rc)
 
 int main(int argc, char *argv[])
 {
+    platform::pinLocalTimeZone(); // before any thread: the zone file is read once
     BundledRuntime::prepare();
     InstallOptions options;
     if (const int rc = checkStart(argc, argv, &options); rc >= 0)
