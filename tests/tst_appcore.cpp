@@ -94,6 +94,31 @@ private slots:
         QCOMPARE(Fonts::make(face, cell, bold, italic).pixelSize(), best); // asked again
     }
 
+    // Every cell of the usual range, for each face and style the layouts
+    // use: the size picked is the closest by the font's own metrics.
+    void fontCellHeightsEverySize()
+    {
+        for (const char *face : {"Arial", "Arial Black", "MS Sans Serif", "Times New Roman"})
+            for (const int style : {0, 1, 3}) { // plain, bold, bold italic
+                const bool bold = style & 1, italic = style & 2;
+                for (int cell = 8; cell <= 40; ++cell) {
+                    const QFont f = Fonts::make(face, cell, bold, italic);
+                    int best = 0, bestDiff = INT_MAX;
+                    const int guess = std::max(1, int(std::lround(cell / 1.15)));
+                    for (int px = std::max(1, guess - 4); px <= guess + 4; ++px) {
+                        QFont g = f;
+                        g.setPixelSize(px);
+                        const int diff = std::abs(QFontMetrics(g).height() - cell);
+                        if (diff < bestDiff)
+                            best = px, bestDiff = diff;
+                    }
+                    QVERIFY2(f.pixelSize() == best, qPrintable(QString("%1 %2 style %3: %4, not %5")
+                                                                   .arg(face).arg(cell).arg(style)
+                                                                   .arg(f.pixelSize()).arg(best)));
+                }
+            }
+    }
+
     void negativeHeightIsPixelSize()
     {
         QCOMPARE(Fonts::make("Times New Roman", -17, true).pixelSize(), 17);
