@@ -296,14 +296,14 @@ if [ -n "$STRACE" ]; then
     MEASURE="counts"
     for kind in open stat read close; do
         row "system calls per entry, --very-silent installation from the payload: $kind (unrar x)" \
-            "$(per_entry "$(syscalls "$DATA/st-pay" $kind)")" "$(per_entry "$(syscalls "$DATA/st-unrar" $kind)")" "" 1.3
+            "$(per_entry "$(syscalls "$DATA/st-pay" $kind)")" "$(per_entry "$(syscalls "$DATA/st-unrar" $kind)")" calls 1.3
     done
-    row "system calls per entry, the same: getcwd (limit)" "$(per_entry "$(syscalls "$DATA/st-pay" getcwd)")" 0.01 "" max
+    row "system calls per entry, the same: getcwd (limit)" "$(per_entry "$(syscalls "$DATA/st-pay" getcwd)")" 0.01 calls max
     row "system calls per entry, the same: all kinds (unrar x)" \
-        "$(per_entry "$(syscalls "$DATA/st-pay" all)")" "$(per_entry "$(syscalls "$DATA/st-unrar" all)")" "" -
+        "$(per_entry "$(syscalls "$DATA/st-pay" all)")" "$(per_entry "$(syscalls "$DATA/st-unrar" all)")" calls -
     for kind in open stat read write close all; do
         row "system calls per entry, --very-silent folder-copy installation: $kind (cp -r --preserve=timestamps)" \
-            "$(per_entry "$(syscalls "$DATA/st-copy" $kind)")" "$(per_entry "$(syscalls "$DATA/st-cp" $kind)")" "" -
+            "$(per_entry "$(syscalls "$DATA/st-copy" $kind)")" "$(per_entry "$(syscalls "$DATA/st-cp" $kind)")" calls -
     done
 else
     echo "strace is not installed: no rows of system calls"
