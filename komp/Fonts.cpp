@@ -1,5 +1,6 @@
 #include "Fonts.h"
 
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QHash>
 #include <QRawFont>
@@ -41,7 +42,8 @@ int pixelSizeForCell(const QString &face, int cellHeight, bool bold, bool italic
 {
     // Answers are kept, and only the sizes next to the cell are measured.
     // Line height grows monotonically with the pixel size, so within the
-    // neighbourhood of the usual ratio the closest size is either the smallest one reaching the cell or the smallest one of
+    // neighbourhood of the usual ratio the closest size is either the
+    // smallest one reaching the cell or the smallest one of
     // the height just below it (preferred on a tie, so that text never
     // outgrows its cell).
     static QHash<QString, int> known;
@@ -55,11 +57,14 @@ int pixelSizeForCell(const QString &face, int cellHeight, bool bold, bool italic
     const int lo = std::max(1, guess - 4), hi = guess + 4;
     // Each face and style is matched once, at the first size asked; every
     // size measured is that face scaled (a raw font), not another round of
-    // font matching.
+    // font matching. The faces are let go with the application, while its
+    // fonts still exist.
     static QHash<QString, QRawFont> matched;
     const QString style = face + QLatin1Char('/') + QLatin1Char(bold ? 'b' : '-') + QLatin1Char(italic ? 'i' : '-');
     auto found = matched.constFind(style);
     if (found == matched.cend()) {
+        if (matched.isEmpty())
+            qAddPostRoutine([] { matched.clear(); });
         f.setPixelSize(guess);
         found = matched.insert(style, QRawFont::fromFont(f));
     }
