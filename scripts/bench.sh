@@ -21,7 +21,8 @@
 #                     rows pack the corpus with zstd -19 and xz -9: minutes)
 #
 #   quick:            bash scripts/bench.sh --quick
-#   the whole table:  bash scripts/bench.sh --big-mib 0   (about 15 minutes)
+#   the whole table:  bash scripts/bench.sh --big-mib 0   (ten minutes and more:
+#                     the store's rows pack the corpus with zstd -19 and xz -9)
 #
 # It builds what is missing, makes its data on a tmpfs sized for the largest
 # row (mounted for the run when it can be, else /dev/shm; it says which, and
