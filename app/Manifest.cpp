@@ -1,5 +1,7 @@
 #include "Manifest.h"
 
+#include <QHash>
+
 #include "DesktopIntegration.h"
 #include "Exceptions.h"
 #include "crc32.h"
@@ -234,7 +236,39 @@ void manifestLocation(const QString &path, const QString &target, QString &root,
 
 Manifest InstallRecord::stamped(const Manifest &previous) const
 {
-    const auto stampOf = [this](const QString &path) {
+    // The paths below the target are stamped folder by folder, each folder
+    // opened once; their list keeps the order they were recorded in.
+    QHash<QString, platform::FileStamp> below;
+    {
+        QStringList inTarget;
+        const auto collect = [&inTarget](const QString &path) {
+            if (!QDir::isAbsolutePath(path) && path != QLatin1String("."))
+                inTarget << path;
+        };
+        for (const ManifestEntry &old : previous)
+            collect(old.path);
+        for (const QString &path : m_paths)
+            collect(path);
+        // '/' before every other character keeps a folder's items together.
+        std::sort(inTarget.begin(), inTarget.end(), [](const QString &a, const QString &b) {
+            const qsizetype n = std::min(a.size(), b.size());
+            for (qsizetype i = 0; i < n; ++i) {
+                if (a[i] == b[i])
+                    continue;
+                if (a[i] == '/' || b[i] == '/')
+                    return a[i] == '/';
+                return a[i] < b[i];
+            }
+            return a.size() < b.size();
+        });
+        platform::StampReader reader(m_target);
+        for (const QString &path : inTarget)
+            if (!below.contains(path))
+                below.insert(path, reader.stamp(path));
+    }
+    const auto stampOf = [this, &below](const QString &path) {
+        if (const auto it = below.constFind(path); it != below.cend())
+            return *it;
         QString root, rel;
         manifestLocation(path, m_target, root, rel);
         return platform::stampBelow(root, rel);

@@ -93,10 +93,12 @@ static void paint(QWidget *w, QPalette::ColorRole role, const QColor &c)
     w->setPalette(p);
 }
 
+// The window's own font is given by its character height, not its cell.
+QFont windowFont() { return Fonts::make(QStringLiteral("MS Sans Serif"), -11); }
+
 void apply(QWidget *form)
 {
-    // The window's own font is given by its character height, not its cell.
-    form->setFont(Fonts::make(QStringLiteral("MS Sans Serif"), -11));
+    form->setFont(windowFont());
     paint(form, QPalette::Window, windowColor);
     form->setAutoFillBackground(true);
     for (const char *page : {"pStart", "pKatalog", "pInstalacja", "pKoniec"}) {

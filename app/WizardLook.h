@@ -2,6 +2,7 @@
 // The wizard's colours and fonts, control by control, as plain data so that
 // tests can hold the window against it.
 #include <QColor>
+#include <QFont>
 #include <QList>
 #include <QRect>
 #include <QString>
@@ -31,6 +32,10 @@ bool hasFixedSize(const char *name);
 QRect fitLabel(const QRect &designed, const QSize &needed, bool centred);
 // Gives every control of the window its font and colours.
 void apply(QWidget *form);
+// The window's own font, which its controls inherit until apply() gives them
+// theirs. Set before the controls are made, it is the font they are first
+// laid out in, so that no other font is loaded for that first layout.
+QFont windowFont();
 
 // The logo picture's light panel lies this many pixels inside the picture
 // on every side (a dark rim and a margin in the page colour).

@@ -7,6 +7,7 @@
 #include "ToolkitEnvironment.h"
 #include "UninstallMain.h"
 #include "display.h"
+#include "files.h"
 #include "signals.h"
 #include "uInstDemo.h"
 
@@ -80,6 +81,7 @@ int finish(int rc)
 
 int main(int argc, char *argv[])
 {
+    platform::pinLocalTimeZone(); // before any thread: the zone file is read once
     ToolkitEnvironment::prepare();
     InstallOptions options;
     if (const int rc = checkStart(argc, argv, &options); rc >= 0)

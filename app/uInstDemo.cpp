@@ -34,14 +34,21 @@ TForm1::TForm1(QWidget *parent)
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
     , ui(std::make_unique<Ui::TForm1>())
 {
+    // A window that is never shown (--very-silent) needs no fonts and no
+    // pictures: measuring and loading them is most of the start-up.
+    const bool shown = installOptions().showsWindow();
+    if (shown)
+        setFont(WizardLook::windowFont()); // the controls below are first laid out in it
     ui->setupUi(this);
     if (!installOptions().dir.isEmpty())
         ui->edKatalog->setText(targetFolderArgument(installOptions().dir));
     setFixedSize(780, 473);
     createComponents();
-    WizardLook::apply(this);
-    loadPictures();
-    WizardLook::arrange(this);
+    if (shown) {
+        WizardLook::apply(this);
+        loadPictures();
+        WizardLook::arrange(this);
+    }
     ui->lblKopiowanie->adjustSize();
     qApp->installEventFilter(this); // key preview
     SetMainForm(this);

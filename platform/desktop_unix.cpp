@@ -1,4 +1,5 @@
 #include "desktop.h"
+#include "files.h"
 #include "tempfile.h"
 
 #include <QDir>
@@ -120,6 +121,7 @@ bool writeDesktopEntry(const QString &hostFile, const DesktopEntry &entry, QStri
     const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));
     if (!gio.isEmpty()) {
         QProcess p;
+        p.setProcessEnvironment(environmentForChildren());
         p.start(gio, {QStringLiteral("set"), hostFile, QStringLiteral("metadata::trusted"), QStringLiteral("true")});
         p.waitForFinished(5000); // without a session bus gio fails; the entry works all the same
     }
@@ -138,6 +140,7 @@ static void runTool(const QString &tool, const QStringList &args)
     if (exe.isEmpty())
         return;
     QProcess p;
+    p.setProcessEnvironment(environmentForChildren());
     p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     p.setStandardOutputFile(QProcess::nullDevice());
     p.start(exe, args);
@@ -160,7 +163,12 @@ bool startDetached(const QStringList &argv, const QString &workingDir)
 {
     if (argv.isEmpty())
         return false;
-    return QProcess::startDetached(argv.first(), argv.mid(1), workingDir);
+    QProcess p;
+    p.setProgram(argv.first());
+    p.setArguments(argv.mid(1));
+    p.setWorkingDirectory(workingDir);
+    p.setProcessEnvironment(environmentForChildren());
+    return p.startDetached();
 }
 
 } // namespace platform

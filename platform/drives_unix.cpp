@@ -98,19 +98,24 @@ QString toHostPath(const QString &path)
 {
     if (path.startsWith(QLatin1String("\\\\")) || path.startsWith(QLatin1String("//")))
         return {};
-    const QString cwd = QDir::cleanPath(QDir::currentPath());
+    // The current folder is asked for only when the path is relative to it:
+    // a full drive path (every path of an installation) needs no system call.
     if (path.size() >= 2 && path[1] == ':') {
         const QChar letter = path[0].toUpper();
         const QString root = driveRoot(letter);
         if (root.isEmpty())
             return {};
         QString rest = path.mid(2);
+        if (rest.startsWith('\\') || rest.startsWith('/'))
+            return joinUnder(root, {}, rest);
         // "C:name" is relative to the current folder when that lies on C:.
-        if (!rest.startsWith('\\') && !rest.startsWith('/') && letter == currentDrive())
+        const QString cwd = QDir::cleanPath(QDir::currentPath());
+        if (letter == driveHolding(cwd))
             return joinUnder(root, relativeParts(root, cwd), rest);
         return joinUnder(root, {}, rest);
     }
-    const QChar cur = currentDrive();
+    const QString cwd = QDir::cleanPath(QDir::currentPath());
+    const QChar cur = driveHolding(cwd);
     const QString root = cur.isNull() ? QStringLiteral("/") : driveRoot(cur);
     if (path.startsWith('\\') || path.startsWith('/'))
         return joinUnder(root, {}, path);

@@ -1,6 +1,7 @@
 #pragma once
 // File attributes, free space and file times of drive-form paths.
 #include <QDateTime>
+#include <QProcessEnvironment>
 #include <QString>
 #include <cstdint>
 
@@ -33,6 +34,16 @@ std::int64_t diskFreeBytes(const QString &path);
 std::uint32_t toDosDateTime(const QDateTime &t);
 std::uint32_t toDosDateTime(std::int64_t unixSeconds);
 QDateTime fromDosDateTime(std::uint32_t dos);
+
+// Without TZ in the environment the C library checks the system's zone file
+// again at each of many local-time conversions (the unrar library's, Qt's):
+// a status call each, thousands in one installation. This names that file in
+// TZ when TZ is not set, so that the zone read first stays, as it would for a
+// zone named there. Call at start-up, before any thread starts.
+void pinLocalTimeZone();
+// The environment for the programs the installer starts: the process's own,
+// without a TZ that pinLocalTimeZone added.
+QProcessEnvironment environmentForChildren();
 
 // Last-write time; an invalid QDateTime when the file is missing.
 QDateTime lastWriteTime(const QString &path);

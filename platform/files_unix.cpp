@@ -3,12 +3,34 @@
 #include "fileio.h"
 #include "log.h"
 
+#include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
 namespace platform {
+
+namespace {
+constexpr char kZoneFile[] = ":/etc/localtime"; // the C library's own default, by name
+bool g_zonePinned = false;
+} // namespace
+
+void pinLocalTimeZone()
+{
+    if (g_zonePinned || qEnvironmentVariableIsSet("TZ"))
+        return;
+    g_zonePinned = ::setenv("TZ", kZoneFile, 0) == 0;
+    ::tzset();
+}
+
+QProcessEnvironment environmentForChildren()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (g_zonePinned && env.value(QStringLiteral("TZ")) == QLatin1String(kZoneFile))
+        env.remove(QStringLiteral("TZ"));
+    return env;
+}
 
 int hostFileAttributes(const QString &hostPath) { return hostStatus(hostPath).attrs; }
 

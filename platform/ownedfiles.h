@@ -4,9 +4,12 @@
 // followed), looked at and removed without following a link at any step
 // below a given folder, so that a folder someone else can write cannot send
 // a removal elsewhere.
+#include "filehandle.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <vector>
 
 namespace platform {
 
@@ -24,6 +27,30 @@ struct FileStamp {
 // The stamp of root/rel (rel '/'-separated, empty for root itself). No link
 // below root is followed: a link where a folder was gives Other.
 FileStamp stampBelow(const QString &root, const QString &rel);
+
+// The stamps of many paths below one root, each as stampBelow gives it. The
+// folders on the way stay open from one path to the next, so that paths
+// given folder by folder cost one status call each instead of a descent.
+class StampReader {
+public:
+    explicit StampReader(const QString &root);
+    ~StampReader();
+    StampReader(const StampReader &) = delete;
+    StampReader &operator=(const StampReader &) = delete;
+
+    FileStamp stamp(const QString &rel);
+
+private:
+    struct OpenFolder {
+        QString name;
+        FileHandle fd;
+    };
+    QString m_root;
+    FileHandle m_rootFd;
+    bool m_rootOpened = false;
+    int m_rootErrno = 0;
+    std::vector<OpenFolder> m_chain; // below the root, towards the last path's folder
+};
 
 enum class RemoveStatus {
     Removed,

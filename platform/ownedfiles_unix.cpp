@@ -86,6 +86,43 @@ FileStamp stampBelow(const QString &root, const QString &rel)
     return stampOf(st);
 }
 
+StampReader::StampReader(const QString &root) : m_root(root) {}
+
+StampReader::~StampReader() = default;
+
+FileStamp StampReader::stamp(const QString &rel)
+{
+    const QStringList parts = rel.split('/', Qt::SkipEmptyParts);
+    if (parts.isEmpty() || parts.contains(QStringLiteral("..")) || parts.last() == QLatin1String("."))
+        return stampBelow(m_root, rel); // the root itself, or a path refused there
+    if (!m_rootOpened) {
+        m_rootOpened = true;
+        m_rootFd.reset(::open(platform::hostNameBytes(m_root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        m_rootErrno = errno;
+    }
+    if (m_rootFd.get() < 0)
+        return {m_rootErrno == ENOENT ? FileStamp::None : FileStamp::Other};
+    // The folders this path shares with the previous one stay open.
+    const qsizetype folders = parts.size() - 1;
+    qsizetype kept = 0;
+    while (kept < qsizetype(m_chain.size()) && kept < folders && m_chain[size_t(kept)].name == parts[kept])
+        ++kept;
+    m_chain.resize(size_t(kept));
+    for (qsizetype i = kept; i < folders; ++i) {
+        const int parent = i == 0 ? m_rootFd.get() : m_chain.back().fd.get();
+        FileHandle next(::openat(parent, platform::hostNameBytes(parts[i]).constData(),
+                                 O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (next.get() < 0)
+            return {errno == ENOENT ? FileStamp::None : FileStamp::Other};
+        m_chain.push_back({parts[i], std::move(next)});
+    }
+    const int dir = folders == 0 ? m_rootFd.get() : m_chain.back().fd.get();
+    struct stat st;
+    if (::fstatat(dir, platform::hostNameBytes(parts.last()).constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return {errno == ENOENT ? FileStamp::None : FileStamp::Other};
+    return stampOf(st);
+}
+
 RemoveStatus removeBelow(const QString &root, const QString &rel, const FileStamp &expected, QString *error)
 {
     QByteArray leaf;

@@ -2,9 +2,12 @@
 # Every benchmark against its reference tool in the same run, several rounds,
 # one table of medians. Never part of the test run.
 #
-#   bash scripts/bench.sh [--rounds N] [--entries N] [--megabytes M]
+#   bash scripts/bench.sh [--quick] [--rounds N] [--entries N] [--megabytes M]
 #                         [--search-entries N] [--subfolders N] [--big-mib N]
+#                         [--build DIR] [--no-extra]
 #
+#   --quick           a short run of the installer's own rows (a few minutes):
+#                     --rounds 3 --big-mib 0 --no-extra
 #   --rounds          rounds per row (default 5); ours and the reference take
 #                     turns going first
 #   --entries         entries of the installation payload and folder (5000)
@@ -12,16 +15,34 @@
 #   --search-entries  entries of the TFindFiles tree (100000)
 #   --subfolders      subfolders of the chooser's node (5000)
 #   --big-mib         size of the one-file copy in MiB (1024; 0 leaves it out)
+#   --build           the build folder (default build; scripts/build.sh makes
+#                     it when it has no CMakeCache.txt)
+#   --no-extra        leaves out the rows of scripts/bench-*.sh (the store's
+#                     rows pack the corpus with zstd -19 and xz -9: minutes)
 #
-# It builds what is missing, makes its data on a tmpfs (mounted for the run
-# when it can be, else /dev/shm; it says which), starts its own Xvfb for the
-# rows that drive the real installer, and prints:
-#   path | ours (median) | reference (median) | ratio | goal
-# and a last line "N of M within goal".
+#   quick:            bash scripts/bench.sh --quick
+#   the whole table:  bash scripts/bench.sh --big-mib 0   (ten minutes and more:
+#                     the store's rows pack the corpus with zstd -19 and xz -9)
+#
+# It builds what is missing, makes its data on a tmpfs sized for the largest
+# row (mounted for the run when it can be, else /dev/shm; it says which, and
+# each group of rows removes its data before the next), starts its own Xvfb
+# for the rows that drive the real installer, and prints:
+#   path | ours (median) | reference (median) | ratio | goal | load
+# and a last line "N of M within goal". Load: the 1-minute load average before
+# and after each group of rows, and the CPU that other processes than the
+# benchmark's own used meanwhile (in cores). When the load before a group or
+# that other use exceeds 0.5 per core, the goal column says "not comparable"
+# and the row is not counted: the figures of a busy machine are not those of
+# an idle one. With strace installed, the system calls per installed entry of
+# a --very-silent installation (payload: against unrar x of the same archive;
+# folder copy: against cp -r) are rows too; they are counts, the same on a
+# busy machine.
 #
 # Further rows: every executable scripts/bench-*.sh is run as
 #   scripts/bench-NAME.sh BUILD_DIR DATA_DIR ROUNDS
-# and each line it prints of the form (tab-separated)
+# (with BENCH_ENTRIES and BENCH_MEGABYTES in the environment) and each line it
+# prints of the form (tab-separated)
 #   ROW <path> <ours> <reference> <unit> <goal ratio, or - for none>
 # with medians already taken becomes a row of the table.
 set -euo pipefail
@@ -29,16 +50,19 @@ cd "$(dirname "$0")/.."
 SRC=$PWD
 BUILD=$SRC/build
 
-ROUNDS=5 ENTRIES=5000 MEGABYTES=266 SEARCH=100000 SUBFOLDERS=5000 BIGMIB=1024
+ROUNDS=5 ENTRIES=5000 MEGABYTES=266 SEARCH=100000 SUBFOLDERS=5000 BIGMIB=1024 EXTRA=1
 while [ $# -gt 0 ]; do
     case "$1" in
+    --quick) ROUNDS=3 BIGMIB=0 EXTRA=0; shift ;;
     --rounds) ROUNDS=$2; shift 2 ;;
     --entries) ENTRIES=$2; shift 2 ;;
     --megabytes) MEGABYTES=$2; shift 2 ;;
     --search-entries) SEARCH=$2; shift 2 ;;
     --subfolders) SUBFOLDERS=$2; shift 2 ;;
     --big-mib) BIGMIB=$2; shift 2 ;;
-    -h|--help) sed -n '2,27p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --build) BUILD=$(realpath "$2"); shift 2 ;;
+    --no-extra) EXTRA=0; shift ;;
+    -h|--help) sed -n '2,/^set -euo/p' "$0" | sed '$d' | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench.sh: unknown option $1 (see --help)" >&2; exit 2 ;;
     esac
 done
@@ -55,8 +79,26 @@ LIB=$(grep -m1 '^TVO_UNRAR_LIBRARY' "$BUILD/CMakeCache.txt" 2>/dev/null | cut -d
 for tool in Xvfb unrar find cp; do
     command -v $tool >/dev/null || { echo "bench.sh: $tool is needed" >&2; exit 1; }
 done
+STRACE=$(command -v strace || true)
+EXTRAS=()
+if [ "$EXTRA" = 1 ]; then
+    for extra in scripts/bench-*.sh; do [ -x "$extra" ] && EXTRAS+=("$extra"); done
+fi
 
 # ---- data on a tmpfs ---------------------------------------------------------
+# Room for the largest group of rows, whose data is removed before the next:
+# the installations hold the folder, the payload installer, its pieces, one
+# target and the reference's archive and output (5 x the data); the one-file
+# copy holds the file twice; the store's rows hold their corpus, two
+# installers, two packed archives and a target (6 x, at least 1.2 GB for
+# their 300 MB archive).
+NEED_MB=$((MEGABYTES * 5 + 128))
+((BIGMIB * 2 + 256 > NEED_MB)) && NEED_MB=$((BIGMIB * 2 + 256))
+if ((${#EXTRAS[@]} > 0)); then
+    ((MEGABYTES * 6 > NEED_MB)) && NEED_MB=$((MEGABYTES * 6))
+    ((1200 > NEED_MB)) && NEED_MB=1200
+fi
+NEED_MB=$((NEED_MB + 512))
 DATA=$(mktemp -d /tmp/tvo-bench.XXXXXX)
 MOUNTED=
 XVFB_PID=
@@ -66,14 +108,15 @@ cleanup() {
     rm -rf "$DATA"
 }
 trap cleanup EXIT
-NEED_MB=$((MEGABYTES * 5 + BIGMIB * 3 + 512))
 if mount -t tmpfs -o size=${NEED_MB}m tvo-bench "$DATA" 2>/dev/null; then
     MOUNTED=1
-    WHERE="a tmpfs mounted for this run at $DATA"
+    WHERE="a tmpfs of $NEED_MB MB mounted for this run at $DATA"
 elif [ -w /dev/shm ] && [ "$(stat -f -c %T /dev/shm)" = tmpfs ]; then
     rmdir "$DATA"
     DATA=$(mktemp -d /dev/shm/tvo-bench.XXXXXX)
     WHERE="/dev/shm (tmpfs; no tmpfs could be mounted)"
+    FREE_MB=$(df -m --output=avail /dev/shm | tail -1 | tr -d ' ')
+    ((FREE_MB >= NEED_MB)) || echo "bench.sh: /dev/shm has $FREE_MB MB free, the rows need $NEED_MB MB" >&2
 else
     WHERE="$DATA ($(stat -f -c %T "$DATA"), NOT a tmpfs: no tmpfs could be mounted)"
 fi
@@ -94,13 +137,38 @@ echo "X server $DISPLAY (Xvfb), $ROUNDS rounds per row, load $(cut -d' ' -f1-3 /
 # ---- helpers -----------------------------------------------------------------------
 now() { echo "${EPOCHREALTIME/,/.}"; }
 median() { awk 'NF' | sort -g | awk '{v[NR]=$1} END{ if (NR==0) {print "nan"; exit} if (NR%2) print v[(NR+1)/2]; else print (v[NR/2]+v[NR/2+1])/2 }'; }
-ROWS=()
-# row PATH OURS REF UNIT GOAL: medians already taken
-row() { ROWS+=("$1"$'\t'"$2"$'\t'"$3"$'\t'"$4"$'\t'"$5"); }
 fresh_home() { rm -rf "$1" 2>/dev/null || rm -rf "$1" 2>/dev/null || true; mkdir -p "$1/Desktop" "$1/.cache"; ln -s "$DATA/fontcache" "$1/.cache/fontconfig"; }
 mkdir -p "$DATA/fontcache"
 ENTRY_NAME="Tavro 2010 DEMO.desktop"
 XRUN=$BUILD/bench/bench_xrun
+
+# The machine's load around each group of rows. A group's figures are not
+# comparable when the load average before it, or the CPU that processes
+# other than ours used during it, is above half a core per core.
+HZ=$(getconf CLK_TCK)
+LIMIT=$(awk -v n="$(nproc)" 'BEGIN{printf "%.2f", n * 0.5}')
+load1() { cut -d' ' -f1 /proc/loadavg; }
+busy_ticks() { awk '$1=="cpu"{print $2+$3+$4+$7+$8+$9; exit}' /proc/stat; }
+own_ticks() { # what this script's finished processes and its Xvfb used
+    times >"$DATA/times"
+    local x=0
+    [ -r "/proc/$XVFB_PID/stat" ] && x=$(awk '{print $14+$15}' "/proc/$XVFB_PID/stat")
+    awk -v hz="$HZ" -v x="$x" 'NR==2{split($1,u,/[ms]/); split($2,s,/[ms]/); printf "%d\n", (u[1]*60+u[2]+s[1]*60+s[2])*hz + x}' "$DATA/times"
+}
+MEASURE="-"
+begin_group() { G_LOAD=$(load1); G_BUSY=$(busy_ticks); G_OWN=$(own_ticks); G_T=$(now); }
+end_group() { # sets MEASURE: "before after others flag"
+    local load busy own t
+    load=$(load1); busy=$(busy_ticks); own=$(own_ticks); t=$(now)
+    MEASURE=$(awk -v l0="$G_LOAD" -v l1="$load" -v b=$((busy - G_BUSY)) -v o=$((own - G_OWN)) -v hz="$HZ" \
+        -v w="$(awk -v a="$G_T" -v b="$t" 'BEGIN{print b-a}')" -v lim="$LIMIT" 'BEGIN{
+            others = w > 0 ? (b - o) / hz / w : 0; if (others < 0) others = 0
+            printf "%s %s %.2f %d", l0, l1, others, (l0 > lim || others > lim) }')
+    echo "  load $G_LOAD -> $load, others' CPU $(cut -d' ' -f3 <<<"$MEASURE") cores (limit $LIMIT)"
+}
+ROWS=()
+# row PATH OURS REF UNIT GOAL: medians already taken, in the group just ended
+row() { ROWS+=("$1"$'\t'"$2"$'\t'"$3"$'\t'"$4"$'\t'"$5"$'\t'"$MEASURE"); }
 
 # ---- test data -----------------------------------------------------------------------
 echo "making $ENTRIES entries of $MEGABYTES MB ..."
@@ -150,6 +218,7 @@ copy_ref() {
 install_ours "$DATA/pay/setup" >/dev/null # warm the caches (fonts, pages)
 payload_ref >/dev/null
 : >"$DATA/o1"; : >"$DATA/r1"; : >"$DATA/m1"; : >"$DATA/o2"; : >"$DATA/r2"
+begin_group
 for ((r = 0; r < ROUNDS; r++)); do
     if ((r % 2)); then
         read -r s m < <(install_ours "$DATA/pay/setup"); p=$(payload_ref)
@@ -166,35 +235,112 @@ for ((r = 0; r < ROUNDS; r++)); do
     echo "  round $r: payload install $(printf %.3f "$(tail -1 "$DATA/o1")") s / cat+unrar+rm $(printf %.3f "$p") s;" \
         "folder copy $(printf %.3f "$s") s / cp -r $(printf %.3f "$c") s"
 done
+end_group
 row "whole installation from the payload, $ENTRIES entries / $MEGABYTES MB, wizard (cat pieces + unrar x + rm)" \
-    "$(median <"$DATA/o1")" "$(median <"$DATA/r1")" s 1.25
+    "$(median <"$DATA/o1")" "$(median <"$DATA/r1")" s 1.15
 row "whole folder-copy installation, $ENTRIES entries / $MEGABYTES MB, wizard (cp -r --preserve=timestamps)" \
-    "$(median <"$DATA/o2")" "$(median <"$DATA/r2")" s 2
+    "$(median <"$DATA/o2")" "$(median <"$DATA/r2")" s 1.5
 row "peak resident memory, installation from the payload (limit)" \
     "$(median <"$DATA/m1" | awk '{printf "%.1f", $1/1024}')" 40 MB max
+
+# ---- whole installations without a window --------------------------------------------------
+silent_ours() { # INSTALLER -> seconds
+    local home=$DATA/home t0 t1
+    fresh_home "$home"
+    t0=$(now)
+    HOME=$home "$1" --very-silent --dir="$DATA/silent" --no-icons --no-launch >/dev/null 2>&1 || echo "bench.sh: $1 --very-silent failed" >&2
+    t1=$(now)
+    rm -rf "$home" "$DATA/silent"
+    awk -v a="$t0" -v b="$t1" 'BEGIN{printf "%.6f\n", b-a}'
+}
+: >"$DATA/o4"; : >"$DATA/r4"
+silent_ours "$DATA/pay/setup" >/dev/null
+begin_group
+for ((r = 0; r < ROUNDS; r++)); do
+    if ((r % 2)); then o=$(silent_ours "$DATA/pay/setup"); p=$(payload_ref); else p=$(payload_ref); o=$(silent_ours "$DATA/pay/setup"); fi
+    echo "$o" >>"$DATA/o4"; echo "$p" >>"$DATA/r4"
+done
+end_group
+row "whole installation from the payload, --very-silent (cat pieces + unrar x + rm)" \
+    "$(median <"$DATA/o4")" "$(median <"$DATA/r4")" s 1.1
+
+# ---- system calls per installed entry ------------------------------------------------------
+# strace -c -f of one --very-silent installation against the reference tool;
+# the calls of each kind divided by the entries.
+syscalls() { # STRACE_OUTPUT KIND -> calls of that kind
+    local names
+    case "$2" in
+    open) names="open openat openat2 creat" ;;
+    stat) names="stat fstat lstat newfstatat statx fstatat64" ;;
+    read) names="read pread64 readv preadv preadv2" ;;
+    all) names="*" ;;
+    *) names="$2" ;;
+    esac
+    awk -v names=" $names " '$4 ~ /^[0-9]+$/ && $NF != "total" && (names == " * " || index(names, " " $NF " ")) {n += $4} END{print n + 0}' "$1"
+}
+per_entry() { awk -v n="$1" -v e="$ENTRIES" 'BEGIN{printf "%.2f", n / e}'; }
+if [ -n "$STRACE" ]; then
+    echo "system calls (strace -c -f) ..."
+    home=$DATA/home
+    fresh_home "$home"
+    HOME=$home strace -c -f -o "$DATA/st-pay" "$DATA/pay/setup" --very-silent --dir="$DATA/silent" --no-icons --no-launch >/dev/null 2>&1 || true
+    rm -rf "$DATA/silent"
+    fresh_home "$home"
+    HOME=$home strace -c -f -o "$DATA/st-copy" "$DATA/copy/setup" --very-silent --dir="$DATA/silent" --no-icons --no-launch >/dev/null 2>&1 || true
+    rm -rf "$DATA/silent" "$home"
+    mkdir -p "$DATA/ref"
+    cat "${PIECES[@]}" >"$DATA/ref/a.rar"
+    strace -c -f -o "$DATA/st-unrar" unrar x -idq -o+ "$DATA/ref/a.rar" "$DATA/ref/out/" >/dev/null 2>&1 || true
+    rm -rf "$DATA/ref"
+    strace -c -f -o "$DATA/st-cp" cp -r --preserve=timestamps "$DATA/copy/TVO-DEMO" "$DATA/refcopy" 2>/dev/null || true
+    rm -rf "$DATA/refcopy"
+    MEASURE="counts"
+    for kind in open stat read close; do
+        row "system calls per entry, --very-silent installation from the payload: $kind (unrar x)" \
+            "$(per_entry "$(syscalls "$DATA/st-pay" $kind)")" "$(per_entry "$(syscalls "$DATA/st-unrar" $kind)")" calls 1.3
+    done
+    row "system calls per entry, the same: getcwd (limit)" "$(per_entry "$(syscalls "$DATA/st-pay" getcwd)")" 0.01 calls max
+    row "system calls per entry, the same: all kinds (unrar x)" \
+        "$(per_entry "$(syscalls "$DATA/st-pay" all)")" "$(per_entry "$(syscalls "$DATA/st-unrar" all)")" calls -
+    for kind in open stat read write close all; do
+        row "system calls per entry, --very-silent folder-copy installation: $kind (cp -r --preserve=timestamps)" \
+            "$(per_entry "$(syscalls "$DATA/st-copy" $kind)")" "$(per_entry "$(syscalls "$DATA/st-cp" $kind)")" calls -
+    done
+else
+    echo "strace is not installed: no rows of system calls"
+fi
+rm -rf "$DATA/pay" "$DATA/pieces" "$DATA/copy" # the rows below bring their own data
 
 # ---- start to visible window ---------------------------------------------------------------
 : >"$DATA/o3"; : >"$DATA/r3"
 start_ours() { local home=$DATA/home; fresh_home "$home"; HOME=$home "$XRUN" map -- "$BUILD/app/tvo-setup" 2>/dev/null | awk '$1=="seconds"{print $2}' || true; rm -rf "$home"; }
 start_ref() { "$XRUN" map -- "$BUILD/bench/bench_barewindow" 2>/dev/null | awk '$1=="seconds"{print $2}' || true; }
 start_ours >/dev/null; start_ref >/dev/null
+begin_group
 for ((r = 0; r < ROUNDS * 2; r++)); do
     if ((r % 2)); then o=$(start_ours); b=$(start_ref); else b=$(start_ref); o=$(start_ours); fi
     echo "$o" >>"$DATA/o3"; echo "$b" >>"$DATA/r3"
 done
+end_group
 row "start to visible window, until mapped (a bare Qt window of the same size)" "$(median <"$DATA/o3")" "$(median <"$DATA/r3")" s 1.5
 
 # ---- in-process benchmarks ------------------------------------------------------------------
 rounds_of() { # PROGRAM ARGS... -> rows "ours ref" of its "round" lines
     "$@" 2>/dev/null | awk '$1=="round"{print $2, $3}' || echo "bench.sh: $1 failed" >&2
 }
+begin_group
 rounds_of "$BUILD/bench/bench_findfiles" "$SEARCH" "$ROUNDS" >"$DATA/ff"
+end_group
 row "TFindFiles, $SEARCH entries (find -printf '%s %T@ %p')" "$(cut -d' ' -f1 "$DATA/ff" | median)" \
     "$(cut -d' ' -f2 "$DATA/ff" | median)" s 1.5
+begin_group
 rounds_of "$BUILD/bench/bench_explorer" "$SUBFOLDERS" "$ROUNDS" >"$DATA/ex"
+end_group
 row "chooser: expand a node with $SUBFOLDERS subfolders (find DIR -mindepth 1 -maxdepth 2 -type d)" \
     "$(cut -d' ' -f1 "$DATA/ex" | median)" "$(cut -d' ' -f2 "$DATA/ex" | median)" s 1.5
+begin_group
 "$BUILD/bench/bench_copy" "$DATA" "$BIGMIB" "$ENTRIES" "$ROUNDS" 2>/dev/null | awk '$1=="round"' >"$DATA/cp" || true
+end_group
 for what in small big; do
     grep -q " $what\$" "$DATA/cp" || continue
     label="CopyFileWithProgress alone, $ENTRIES small files, its visible gauge repainting at once (cp)"
@@ -203,38 +349,57 @@ for what in small big; do
 done
 
 # ---- rows of other scripts -------------------------------------------------------------------
-for extra in scripts/bench-*.sh; do
-    [ -x "$extra" ] || continue
+export BENCH_ENTRIES=$ENTRIES BENCH_MEGABYTES=$MEGABYTES
+for extra in "${EXTRAS[@]}"; do
+    echo "rows of $extra ..."
+    begin_group
+    bash "$extra" "$BUILD" "$DATA" "$ROUNDS" >"$DATA/extra" || echo "bench.sh: $extra failed" >&2
+    end_group
     while IFS=$'\t' read -r tag path ours ref unit goal; do
         [ "$tag" = ROW ] && row "$path" "$ours" "$ref" "$unit" "$goal"
-    done < <(bash "$extra" "$BUILD" "$DATA" "$ROUNDS" || echo "bench.sh: $extra failed" >&2)
+    done <"$DATA/extra"
 done
 
 # ---- the table -------------------------------------------------------------------------------
 echo
-echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), data on $WHERE, $ROUNDS rounds, medians"
+echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), data on $WHERE, $ROUNDS rounds, medians;" \
+    "load: 1-minute load average before → after each group of rows, and the CPU other processes used meanwhile (not comparable above $LIMIT)"
 echo
-printf '| %s | %s | %s | %s | %s |\n' path ours reference ratio goal
-printf '|---|---:|---:|---:|---|\n'
-within=0 counted=0
+printf '| %s | %s | %s | %s | %s | %s |\n' path ours reference ratio goal load
+printf '|---|---:|---:|---:|---|---|\n'
+within=0 counted=0 busy=0
+fmt() { awk -v v="$1" -v u="$2" 'BEGIN{ if (u=="s") { if (v<1) printf "%.1f ms", v*1000; else printf "%.3f s", v } else if (u=="") printf "%s", v; else printf "%s %s", v, u }'; }
+judge() { # OK -> MARK; counts the row
+    if [ "$comparable" = 0 ]; then
+        busy=$((busy + 1)) MARK="not comparable: load above $LIMIT"
+    else
+        counted=$((counted + 1)) within=$((within + $1))
+        if [ "$1" = 1 ]; then MARK=✓; else MARK=✗; fi
+    fi
+}
 for line in "${ROWS[@]}"; do
-    IFS=$'\t' read -r path ours ref unit goal <<<"$line"
+    IFS=$'\t' read -r path ours ref unit goal measure <<<"$line"
+    comparable=1 loadcell="—"
+    if [ "$measure" = counts ]; then
+        loadcell="counts"
+    elif [ "$measure" != - ]; then
+        read -r l0 l1 others flag <<<"$measure"
+        loadcell="$l0 → $l1, others $others"
+        [ "$flag" = 1 ] && comparable=0
+    fi
     if [ "$goal" = max ]; then
-        ok=$(awk -v o="$ours" -v r="$ref" 'BEGIN{print (o<=r)?1:0}')
-        printf '| %s | %s %s | | | ≤ %s %s %s |\n' "$path" "$ours" "$unit" "$ref" "$unit" "$([ "$ok" = 1 ] && echo ✓ || echo ✗)"
-        counted=$((counted + 1)); within=$((within + ok))
+        judge "$(awk -v o="$ours" -v r="$ref" 'BEGIN{print (o<=r)?1:0}')"
+        printf '| %s | %s | | | ≤ %s %s | %s |\n' "$path" "$(fmt "$ours" "$unit")" "$(fmt "$ref" "$unit")" "$MARK" "$loadcell"
         continue
     fi
     ratio=$(awk -v o="$ours" -v r="$ref" 'BEGIN{ if (r>0) printf "%.2f", o/r; else print "nan" }')
-    fmt() { awk -v v="$1" -v u="$2" 'BEGIN{ if (u=="s") { if (v<1) printf "%.1f ms", v*1000; else printf "%.3f s", v } else printf "%s %s", v, u }'; }
     if [ "$goal" = - ]; then
-        printf '| %s | %s | %s | %s | — |\n' "$path" "$(fmt "$ours" "$unit")" "$(fmt "$ref" "$unit")" "$ratio"
+        printf '| %s | %s | %s | %s | — | %s |\n' "$path" "$(fmt "$ours" "$unit")" "$(fmt "$ref" "$unit")" "$ratio" "$loadcell"
     else
-        ok=$(awk -v q="$ratio" -v g="$goal" 'BEGIN{print (q!="nan" && q<=g)?1:0}')
-        printf '| %s | %s | %s | %s | ≤ %s %s |\n' "$path" "$(fmt "$ours" "$unit")" "$(fmt "$ref" "$unit")" "$ratio" "$goal" \
-            "$([ "$ok" = 1 ] && echo ✓ || echo ✗)"
-        counted=$((counted + 1)); within=$((within + ok))
+        judge "$(awk -v q="$ratio" -v g="$goal" 'BEGIN{print (q!="nan" && q<=g)?1:0}')"
+        printf '| %s | %s | %s | %s | ≤ %s %s | %s |\n' "$path" "$(fmt "$ours" "$unit")" "$(fmt "$ref" "$unit")" "$ratio" "$goal" \
+            "$MARK" "$loadcell"
     fi
 done
 echo
-echo "$within of $counted within goal"
+echo "$within of $counted within goal$( ((busy > 0)) && echo ", $busy not comparable (the machine was busy)")"

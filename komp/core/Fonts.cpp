@@ -1,7 +1,9 @@
 #include "Fonts.h"
 
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QHash>
+#include <QRawFont>
 #include <cmath>
 
 namespace Fonts {
@@ -38,11 +40,10 @@ static QFont base(const QString &face, bool bold, bool italic)
 
 int pixelSizeForCell(const QString &face, int cellHeight, bool bold, bool italic)
 {
-    // Every pixel size measured loads a font engine, a font-matching round
-    // through fontconfig: answers are kept, and only the sizes next to the
-    // cell are measured. Line height grows monotonically with the pixel
-    // size, so within the neighbourhood of the usual ratio the closest size
-    // is either the smallest one reaching the cell or the smallest one of
+    // Answers are kept, and only the sizes next to the cell are measured.
+    // Line height grows monotonically with the pixel size, so within the
+    // neighbourhood of the usual ratio the closest size is either the
+    // smallest one reaching the cell or the smallest one of
     // the height just below it (preferred on a tie, so that text never
     // outgrows its cell).
     static QHash<QString, int> known;
@@ -54,10 +55,29 @@ int pixelSizeForCell(const QString &face, int cellHeight, bool bold, bool italic
     QFont f = base(face, bold, italic);
     const int guess = std::max(1, int(std::lround(cellHeight / 1.15)));
     const int lo = std::max(1, guess - 4), hi = guess + 4;
+    // Each face and style is matched once, at the first size asked; every
+    // size measured is that face scaled (a raw font), not another round of
+    // font matching. The faces are let go with the application, while its
+    // fonts still exist.
+    static QHash<QString, QRawFont> matched;
+    const QString style = face + QLatin1Char('/') + QLatin1Char(bold ? 'b' : '-') + QLatin1Char(italic ? 'i' : '-');
+    auto found = matched.constFind(style);
+    if (found == matched.cend()) {
+        if (matched.isEmpty())
+            qAddPostRoutine([] { matched.clear(); });
+        f.setPixelSize(guess);
+        found = matched.insert(style, QRawFont::fromFont(f));
+    }
+    const QRawFont &face0 = *found;
     QHash<int, int> heights;
     auto heightAt = [&](int px) {
         if (const auto it = heights.constFind(px); it != heights.cend())
             return *it;
+        QRawFont scaled = face0;
+        if (scaled.isValid())
+            scaled.setPixelSize(px);
+        if (scaled.isValid()) // the line height as QFontMetrics gives it: rounded ascent + rounded descent
+            return heights[px] = int(std::lround(scaled.ascent()) + std::lround(scaled.descent()));
         f.setPixelSize(px);
         return heights[px] = QFontMetrics(f).height();
     };

@@ -63,10 +63,6 @@ TExplorerDlg::TExplorerDlg(QWidget *ownerWindow) : QDialog(ownerWindow)
     dirs2 = finder(fmYes);
     files->OnProgress = [this](int p, const QString &d, bool &stop) { filesProgress(p, d, stop); };
     files->OnAddFile = [this](TFileObj *f, bool &accept, bool &stop) { filesAddFile(f, accept, stop); };
-    dirs2->OnAddFile = [](TFileObj *, bool &accept, bool &stop) {
-        accept = false;
-        stop = true;
-    };
 
     buildLeft();
     buildRight();
@@ -182,13 +178,23 @@ QString TExplorerDlg::NodePath(QTreeWidgetItem *node) const
 
 QString TExplorerDlg::SelectedFolder() const { return upperDrive(NodePath(tree->currentItem())); }
 
-QTreeWidgetItem *TExplorerDlg::AddFolderNode(QTreeWidgetItem *parent, const QString &text, bool withPlaceholder)
+QTreeWidgetItem *TExplorerDlg::makeFolderNode(const QString &text, bool withPlaceholder) const
 {
-    auto *node = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tree);
+    auto *node = new QTreeWidgetItem;
     node->setText(0, text);
     node->setIcon(0, ImageList1);
     if (withPlaceholder)
-        new QTreeWidgetItem(node);
+        node->addChild(new QTreeWidgetItem);
+    return node;
+}
+
+QTreeWidgetItem *TExplorerDlg::AddFolderNode(QTreeWidgetItem *parent, const QString &text, bool withPlaceholder)
+{
+    QTreeWidgetItem *node = makeFolderNode(text, withPlaceholder);
+    if (parent)
+        parent->addChild(node);
+    else
+        tree->addTopLevelItem(node);
     return node;
 }
 
@@ -196,12 +202,10 @@ bool TExplorerDlg::HasSubfolders(const QString &path)
 {
     dirs2->setDirectory(path);
     try {
-        dirs2->Search();
-    } catch (const EAbort &) {
-        return true;
+        return dirs2->FindsAny(); // ends at the first subfolder, without an exception
     } catch (const std::exception &) {
+        return false;
     }
-    return false;
 }
 
 void TExplorerDlg::OpenFolder(const QString &path)
@@ -278,10 +282,14 @@ void TExplorerDlg::treeExpanding(QTreeWidgetItem *node)
     dirs->setDirectory(NodePath(node));
     dirs->Search();
     dirs->FileList.Sort(soNameNoCase);
+    // The tree takes the nodes in one insertion, not one at a time.
+    QList<QTreeWidgetItem *> nodes;
+    nodes.reserve(dirs->FileList.Count());
     for (int i = 0; i < dirs->FileList.Count(); ++i) {
         const TFileObj *d = dirs->FileList.Items(i);
-        AddFolderNode(node, d->FileName(), HasSubfolders(d->FullName()));
+        nodes.append(makeFolderNode(d->FileName(), HasSubfolders(d->FullName())));
     }
+    node->addChildren(nodes);
 }
 
 void TExplorerDlg::btnMapujClick()

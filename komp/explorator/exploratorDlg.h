@@ -72,6 +72,8 @@ public:
     QString SelectedFile() const;
     void SelectedFiles(QStringList &list) const;
     QTreeWidgetItem *AddFolderNode(QTreeWidgetItem *parent, const QString &text, bool withPlaceholder);
+    // A node of the tree's look not yet in the tree.
+    QTreeWidgetItem *makeFolderNode(const QString &text, bool withPlaceholder) const;
     bool HasSubfolders(const QString &path);
     void OpenFolder(const QString &path);
 

@@ -8,6 +8,7 @@
 
 #include <QMetaProperty>
 #include <QProgressBar>
+#include <cerrno>
 #include <climits>
 #include <memory>
 
@@ -49,13 +50,17 @@ FileHandle openSource(const QString &source, FileStatus &st)
 }
 
 // An existing read-only file is not overwritten, not even by a user whose
-// rights would allow it, and neither is the source itself.
-FileHandle createTarget(const QString &target, const FileStatus &source)
+// rights would allow it, and neither is the source itself. host and st are
+// the target's host path and status; its missing folders are made when the
+// file cannot be created without them.
+FileHandle createTarget(const QString &target, const QString &host, const FileStatus &st, const FileStatus &source)
 {
-    const QString host = platform::toHostPath(target);
-    const FileStatus st = host.isEmpty() ? FileStatus() : platform::hostStatus(host);
     const bool refused = st.exists() && ((st.attrs & platform::faReadOnly) || st.sameEntry(source));
     FileHandle fd = host.isEmpty() || refused ? FileHandle() : platform::createFile(host);
+    if (fd.get() < 0 && !host.isEmpty() && !refused && errno == ENOENT) {
+        CreateFolderPath(target.left(platform::lastSeparator(target) + 1));
+        fd = platform::createFile(host);
+    }
     if (fd.get() < 0) {
         const QString why = host.isEmpty() ? QStringLiteral("no drive behind it")
             : refused                      ? QStringLiteral("read-only or the source itself")
@@ -153,7 +158,15 @@ void CreateFolderPath(const QString &path)
 
 void CopyFileWithProgress(const QString &source, const QString &dest, QObject *control)
 {
-    const QString target = FolderExists(dest) ? NormalizeDirName(dest) + platform::fileNamePart(source) : dest;
+    // The destination is looked at once: a folder takes the file under the
+    // source's name, anything else is the target itself.
+    QString target = dest, host = platform::toHostPath(dest);
+    FileStatus targetSt = host.isEmpty() ? FileStatus() : platform::hostStatus(host);
+    if (targetSt.isFolder()) {
+        target = NormalizeDirName(dest) + platform::fileNamePart(source);
+        host = platform::toHostPath(target);
+        targetSt = host.isEmpty() ? FileStatus() : platform::hostStatus(host);
+    }
     constexpr qint64 blockSize = 8192;
     const auto buffer = std::make_unique<char[]>(blockSize);
     const ProgressProp position(control, pkPosition);
@@ -168,8 +181,7 @@ void CopyFileWithProgress(const QString &source, const QString &dest, QObject *c
             ProgressProp(control, pkMin).set(0);
             position.set(0);
         }
-        CreateFolderPath(target.left(platform::lastSeparator(target) + 1));
-        out = createTarget(target, st);
+        out = createTarget(target, host, targetSt, st);
         qint64 copied = 0;
         qint64 n;
         do {

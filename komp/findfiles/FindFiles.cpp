@@ -56,16 +56,28 @@ void TFileList::Sort(TFileSortOrder order)
     }
     if (order != soNameNoCase && order != soNameCase)
         return;
-    QCollator coll{QLocale()};
+    const QLocale locale;
+    QCollator coll{locale};
     coll.setCaseSensitivity(order == soNameCase ? Qt::CaseSensitive : Qt::CaseInsensitive);
-    std::vector<std::pair<QString, Item>> keyed;
+    // The C locale compares character by character: two items of one folder
+    // compare as their names do, without the folder's text in front.
+    const bool byCharacter = locale.language() == QLocale::C;
+    struct Keyed {
+        QString full;
+        Item item;
+    };
+    std::vector<Keyed> keyed;
     keyed.reserve(m_items.size());
     for (Item &it : m_items)
-        keyed.emplace_back(it->FullName(), std::move(it));
-    std::sort(keyed.begin(), keyed.end(),
-              [&coll](const auto &a, const auto &b) { return coll.compare(a.first, b.first) < 0; });
+        keyed.push_back({it->FullName(), std::move(it)});
+    std::sort(keyed.begin(), keyed.end(), [&](const Keyed &a, const Keyed &b) {
+        const QString &dirA = a.item->Dir(), &dirB = b.item->Dir();
+        if (byCharacter && dirA == dirB)
+            return coll.compare(QStringView(a.full).mid(dirA.size()), QStringView(b.full).mid(dirB.size())) < 0;
+        return coll.compare(a.full, b.full) < 0;
+    });
     for (size_t i = 0; i < keyed.size(); ++i)
-        m_items[i] = std::move(keyed[i].second);
+        m_items[i] = std::move(keyed[i].item);
 }
 
 // ---- wildcard matching and rounding ---------------------------------------
@@ -215,8 +227,13 @@ struct TFindFiles::Walk {
         return true;
     }
 
-    void add(const QString &subDir, const Entry &e) const
+    bool firstOnly = false; // only whether anything passes: nothing is added
+
+    // Adds an item; true when the search ends here.
+    bool add(const QString &subDir, const Entry &e) const
     {
+        if (firstOnly)
+            return true;
         auto obj = std::make_unique<TFileObj>(root, subDir, e.name, TFileAttrs::fromPlatform(e.st.attrs),
                                               packedDays(toDosDateTime(e.st.mtimeSec)),
                                               std::int32_t(std::uint32_t(e.st.size)));
@@ -225,24 +242,24 @@ struct TFindFiles::Walk {
             if (ff.OnAddFile)
                 ff.OnAddFile(obj.get(), accept, stop);
         } catch (...) {
-            return; // a failing handler costs only this item
+            return false; // a failing handler costs only this item
         }
         if (accept)
             ff.FileList.Add(std::move(obj));
-        if (stop)
-            throw EAbort();
+        return stop;
     }
 
     // The root's folder, opened once for the checks and the scan.
     FolderWalker *rootDir = nullptr;
 
-    void scan(qsizetype index)
+    // Scans one folder of the queue; true when the search ends in it.
+    bool scan(qsizetype index)
     {
         const Folder f = queue[size_t(index)]; // a copy: the queue grows below
         std::optional<FolderWalker> own;
         FolderWalker &dir = index == 0 && rootDir ? *rootDir : own.emplace(f.host);
         if (!dir.isOpen())
-            return;
+            return false;
         // What only folders can pass needs no status call for the rest.
         const bool onlyFolders = ff.m_modes[atDirectory] == fmYes;
         std::vector<Entry> entries;
@@ -268,12 +285,12 @@ struct TFindFiles::Walk {
                 if (onlyFolders && e.kind == FolderWalker::KindOther)
                     continue;
                 probe(dir, e);
-                if (passes(e))
-                    add(subDir, e);
+                if (passes(e) && add(subDir, e))
+                    return true;
             }
         }
         if (!ff.m_recurse)
-            return;
+            return false;
         for (Entry &e : entries) {
             if (e.kind == FolderWalker::KindOther)
                 continue;
@@ -284,6 +301,7 @@ struct TFindFiles::Walk {
                 continue; // a link back up the tree
             queue.push_back({withSlash + e.name, joinHost(f.host, e.name), e.st.dev, e.st.ino, index});
         }
+        return false;
     }
 };
 
@@ -294,6 +312,14 @@ TFindFiles::~TFindFiles() = default;
 void TFindFiles::Search()
 {
     FileList.Clear();
+    if (walk(false))
+        throw EAbort();
+}
+
+bool TFindFiles::FindsAny() { return walk(true); }
+
+bool TFindFiles::walk(bool firstOnly)
+{
     if (m_directory.isEmpty())
         throw EFindFilesError(QStringLiteral("Missing \"Directory\" property"));
     if (m_mask.isEmpty())
@@ -305,7 +331,8 @@ void TFindFiles::Search()
         if (m_modes[a] != fmNo)
             w.include |= bits[a];
     if (w.include == 0)
-        return;
+        return false;
+    w.firstOnly = firstOnly;
 
     // The folder is resolved against the current folder but never made the
     // current folder: nothing else in the process sees the search.
@@ -334,7 +361,7 @@ void TFindFiles::Search()
     w.queue.push_back({root, host, st.dev, st.ino, -1});
     w.rootDir = &rootDir;
 
-    const bool report = m_recurse && OnProgress;
+    const bool report = m_recurse && OnProgress && !firstOnly;
     int shown = 0;
     for (size_t index = 0; index < w.queue.size(); ++index) {
         if (report) {
@@ -345,10 +372,12 @@ void TFindFiles::Search()
             if (stop)
                 throw EAbort();
         }
-        w.scan(qsizetype(index));
+        if (w.scan(qsizetype(index)))
+            return true;
     }
     if (report) {
         bool stop = true;
         OnProgress(100, QString(), stop);
     }
+    return false;
 }

@@ -116,6 +116,10 @@ public:
     // stops the search; the items listed until then stay in FileList.
     // The process's current folder is never changed.
     void Search();
+    // Whether Search would find any item, OnAddFile left aside: the walk ends
+    // at the first one. FileList is not touched and no handler is called;
+    // the same set-up errors are thrown.
+    bool FindsAny();
 
     TFileList FileList;
     TFFProgress OnProgress;
@@ -142,6 +146,9 @@ public:
 
 private:
     struct Walk;
+    // The search; true when it ended at an item (a handler's Stop, or the
+    // first item found when firstOnly is set).
+    bool walk(bool firstOnly);
     int m_tag = 0;
     QString m_directory;
     bool m_recurse = false;

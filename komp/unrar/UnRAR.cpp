@@ -202,21 +202,40 @@ bool ReadNextHeader(void *handle, RARHeaderData &header)
     }
 }
 
-void ProcessCurrentFile(void *handle, int operation, const QString &destFolder, const QString &destName)
-{
-    QByteArray folder;
-    if (!destFolder.isNull()) {
-        folder = hostPathBytes(destFolder);
-        // A folder on no drive must not turn into the current folder.
-        if (folder.isEmpty() && operation != OpSkip)
-            fail(processMessage(16));
+namespace {
+
+// The folder and name as the library gets them: host paths in UTF-8, a null
+// pointer for a null text.
+struct HostDestination {
+    QByteArray folder, name;
+    bool hasFolder = false, hasName = false;
+
+    HostDestination(const QString &destFolder, const QString &destName)
+        : folder(destFolder.isNull() ? QByteArray() : hostPathBytes(destFolder)),
+          name(destName.isNull() ? QByteArray() : hostPathBytes(destName)), hasFolder(!destFolder.isNull()),
+          hasName(!destName.isNull())
+    {
     }
-    QByteArray name = destName.isNull() ? QByteArray() : hostPathBytes(destName);
+};
+
+void processHost(void *handle, int operation, HostDestination &dest)
+{
+    // A folder on no drive must not turn into the current folder.
+    if (dest.hasFolder && dest.folder.isEmpty() && operation != OpSkip)
+        fail(processMessage(16));
     const int result = callLibrary(g_binding.RARProcessFile, "RARProcessFile", handle, operation,
-                                   destFolder.isNull() ? nullptr : folder.data(),
-                                   destName.isNull() ? nullptr : name.data());
+                                   dest.hasFolder ? dest.folder.data() : nullptr,
+                                   dest.hasName ? dest.name.data() : nullptr);
     if (result != 0)
         fail(processMessage(result));
+}
+
+} // namespace
+
+void ProcessCurrentFile(void *handle, int operation, const QString &destFolder, const QString &destName)
+{
+    HostDestination dest(destFolder, destName);
+    processHost(handle, operation, dest);
 }
 
 TUnRAR::TUnRAR(QObject *owner) : QObject(owner) {}
@@ -262,12 +281,14 @@ void TUnRAR::ExtractTo(const QString &folder)
     EnsureUnrarLibrary();
     void *h = openArchive(OmExtract);
     ArchiveGuard guard(h);
+    // The folder is the same for every entry: its host path is made once.
+    HostDestination dest(folder, QString());
     RARHeaderData header;
     std::memset(&header, 0, sizeof header);
     while (ReadNextHeader(h, header)) {
         bool skipThisFile = false;
         if (OnExtractFile)
             OnExtractFile(this, headerFileName(header), skipThisFile);
-        ProcessCurrentFile(h, skipThisFile ? OpSkip : OpExtract, folder, QString());
+        processHost(h, skipThisFile ? OpSkip : OpExtract, dest);
     }
 }

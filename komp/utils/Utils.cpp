@@ -45,10 +45,8 @@ quint8 DriveNumberOf(const QString &path)
 
 bool ClearFileAttributes(const QString &fileName)
 {
-    // An empty name would otherwise resolve to the current folder.
-    const int attrs = fileName.isEmpty() ? -1 : platform::fileAttributes(fileName);
-    if (attrs < 0)
-        return false;
-    return platform::setFileAttributes(
-        fileName, attrs & ~(platform::faReadOnly | platform::faHidden | platform::faSysFile));
+    // An empty name would otherwise resolve to the current folder. Of the
+    // bits cleared only read-only has a carrier here, and setting the
+    // attributes looks at the file once: no attribute set at all clears it.
+    return !fileName.isEmpty() && platform::setFileAttributes(fileName, 0);
 }

@@ -5,6 +5,7 @@
 #include "filefixtures.h"
 #include "fileio.h"
 #include "Manifest.h"
+#include "ownedfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -172,6 +173,60 @@ private slots:
         QCOMPARE(m[4].stamp.kind, Kind::Folder);
         // The list is one the uninstaller accepts for this target.
         QCOMPARE(parseManifest(manifestText(m), t, "x"), m);
+    }
+
+    // One reader over many paths, in an order that leaves and re-enters
+    // folders, stamps each path as a descent of its own does.
+    void stampReaderAgreesWithStampBelow()
+    {
+        const QString t = tmp.filePath("reader");
+        writeFile(t + "/a.txt", "1");
+        writeFile(t + "/d/b.txt", "22");
+        writeFile(t + "/d/e/c.txt", "333");
+        writeFile(t + "/d-2/f.txt", "4444");
+        writeFile(t + "/elsewhere/x", "55555");
+        QVERIFY(QFile::link(t + "/elsewhere", t + "/d/via-link"));
+        const QStringList paths{"d/e/c.txt", "a.txt", "d/b.txt", "d-2/f.txt", "d/e/c.txt", "d/e",
+                                "d/via-link/x", "d/via-link", "missing/x", "d/missing", "d/e/c.txt/deeper",
+                                "../reader/a.txt", "d/./b.txt", "d/.", "d/e/../b.txt", "", "d//b.txt", "d/b.txt"};
+        platform::StampReader reader(t);
+        for (const QString &p : paths) {
+            const platform::FileStamp got = reader.stamp(p), want = platform::stampBelow(t, p);
+            QVERIFY2(got == want && got.kind == want.kind, qPrintable(p));
+        }
+        QCOMPARE(reader.stamp("d/e/c.txt").size, 3);
+        QCOMPARE(reader.stamp("d/via-link/x").kind, Kind::Other); // a link on the way is not followed
+        QCOMPARE(reader.stamp("d/missing").kind, Kind::None);
+        // A root that cannot be opened stamps nothing.
+        platform::StampReader none(t + "/no such folder");
+        QCOMPARE(none.stamp("a.txt").kind, Kind::None);
+        QCOMPARE(none.stamp("d/b.txt").kind, Kind::None);
+    }
+
+    // Paths recorded in any order, folders among them, get the stamps that
+    // a stamp of each alone gives, in the order they were recorded.
+    void recordStampsFolderByFolder()
+    {
+        const QString t = tmp.filePath("order");
+        InstallRecord r;
+        r.setTarget(t);
+        QStringList want;
+        for (int i = 0; i < 30; ++i) {
+            const QString rel = QStringLiteral("k%1/p%2.dat").arg(i % 3).arg(i);
+            writeFile(t + '/' + rel, QByteArray(i, 'x'));
+            r.addBelowTarget(rel);
+        }
+        writeFile(t + "/k0-x/q", "q");
+        r.addBelowTarget("k0-x/q");
+        const Manifest m = r.stamped();
+        QCOMPARE(m.size(), 30 + 3 + 2);
+        for (const ManifestEntry &e : m) {
+            const platform::FileStamp alone = platform::stampBelow(t, e.path);
+            QVERIFY2(e.stamp == alone && e.stamp.kind == alone.kind, qPrintable(e.path));
+        }
+        QCOMPARE(m[0].path, "k0/p0.dat");
+        QCOMPARE(m[1].path, "k1/p1.dat"); // recorded order, not sorted
+        QCOMPARE(m[1].stamp.size, 1);
     }
 
     void recordMergesWithEarlierInstallation()

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -114,6 +115,35 @@ private slots:
         char buf[8] = {};
         QCOMPARE(readSome(fd.get(), buf, sizeof buf), 5);
         QCOMPARE(QByteArray(buf), QByteArray("12345"));
+    }
+
+    // The zone the C library uses stays the system's, a zone the user named
+    // stays the user's, and a started program never sees a TZ we added.
+    void localTimeZonePinned()
+    {
+        const time_t summer = 1751371200; // 2025-07-01 12:00 UTC
+        auto localHour = [summer] {
+            struct tm tm {};
+            localtime_r(&summer, &tm);
+            return tm.tm_hour;
+        };
+        qputenv("TZ", "Asia/Tokyo");
+        tzset();
+        platform::pinLocalTimeZone(); // named by the user: left alone
+        QCOMPARE(qgetenv("TZ"), QByteArray("Asia/Tokyo"));
+        QCOMPARE(platform::environmentForChildren().value("TZ"), QStringLiteral("Asia/Tokyo"));
+
+        qunsetenv("TZ");
+        tzset();
+        const int systemHour = localHour();
+        platform::pinLocalTimeZone();
+        QCOMPARE(qgetenv("TZ"), QByteArray(":/etc/localtime"));
+        QCOMPARE(localHour(), systemHour);
+        QVERIFY(!platform::environmentForChildren().contains("TZ"));
+        platform::pinLocalTimeZone(); // once is enough
+        QCOMPARE(qgetenv("TZ"), QByteArray(":/etc/localtime"));
+        qunsetenv("TZ");
+        tzset();
     }
 
     void walkerOfFolderThatCannotBeOpened()

@@ -8,6 +8,22 @@
 
 class TestAppCore : public QObject {
     Q_OBJECT
+
+    // The pixel size near the usual ratio whose line, by the font's own
+    // metrics, comes closest to the cell; the smaller one on a tie.
+    static int closestSize(const QFont &f, int cell)
+    {
+        const int guess = std::max(1, int(std::lround(cell / 1.15)));
+        int best = 0, bestDiff = INT_MAX;
+        for (int px = std::max(1, guess - 4); px <= guess + 4; ++px) {
+            QFont g = f;
+            g.setPixelSize(px);
+            const int diff = std::abs(QFontMetrics(g).height() - cell);
+            if (diff < bestDiff)
+                best = px, bestDiff = diff;
+        }
+        return best;
+    }
 private slots:
     void initTestCase() { App::initModules(); }
 
@@ -81,17 +97,26 @@ private slots:
                  qPrintable(QString("height %1 for cell %2").arg(QFontMetrics(f).height()).arg(cell)));
         // The closest of all sizes near the usual ratio, the smaller on a
         // tie, although only a few of them are measured.
-        const int guess = std::max(1, int(std::lround(cell / 1.15)));
-        int best = 0, bestDiff = INT_MAX;
-        for (int px = std::max(1, guess - 4); px <= guess + 4; ++px) {
-            QFont g = f;
-            g.setPixelSize(px);
-            const int diff = std::abs(QFontMetrics(g).height() - cell);
-            if (diff < bestDiff)
-                best = px, bestDiff = diff;
-        }
+        const int best = closestSize(f, cell);
         QCOMPARE(f.pixelSize(), best);
         QCOMPARE(Fonts::make(face, cell, bold, italic).pixelSize(), best); // asked again
+    }
+
+    // Every cell of the usual range, for each face and style the layouts
+    // use: the size picked is the closest by the font's own metrics.
+    void fontCellHeightsEverySize()
+    {
+        for (const char *face : {"Arial", "Arial Black", "MS Sans Serif", "Times New Roman"})
+            for (const int style : {0, 1, 3}) { // plain, bold, bold italic
+                const bool bold = style & 1, italic = style & 2;
+                for (int cell = 8; cell <= 40; ++cell) {
+                    const QFont f = Fonts::make(face, cell, bold, italic);
+                    const int best = closestSize(f, cell);
+                    QVERIFY2(f.pixelSize() == best, qPrintable(QString("%1 %2 style %3: %4, not %5")
+                                                                   .arg(face).arg(cell).arg(style)
+                                                                   .arg(f.pixelSize()).arg(best)));
+                }
+            }
     }
 
     void negativeHeightIsPixelSize()

@@ -4,6 +4,7 @@
 #include "fileio.h"
 #include "files.h"
 
+#include <QCollator>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -445,6 +446,69 @@ private slots:
         const QStringList all = relNames(ff.FileList);
         QVERIFY2(all.contains("deep\\real\\r.txt"), qPrintable(all.join(' ')));
         QVERIFY(all.contains("early\\r.txt"));
+    }
+
+    // FindsAny: the chooser's question whether a folder has subfolders.
+    void findsAny_data()
+    {
+        QTest::addColumn<QStringList>("folders");
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("empty") << QStringList{} << QStringList{} << false;
+        QTest::newRow("files only") << QStringList{} << QStringList{"a.txt", "b.txt"} << false;
+        QTest::newRow("a subfolder") << QStringList{"sub"} << QStringList{"a.txt"} << true;
+        QTest::newRow("only a hidden one") << QStringList{".hidden"} << QStringList{} << false;
+        QTest::newRow("hidden and plain") << QStringList{".hidden", "plain"} << QStringList{} << true;
+        QTest::newRow("only deeper down") << QStringList{"sub/deeper"} << QStringList{} << true;
+    }
+    void findsAny()
+    {
+        QFETCH(QStringList, folders);
+        QFETCH(QStringList, files);
+        QFETCH(bool, found);
+        QVERIFY(QDir().mkpath(tmp->path() + "/n"));
+        for (const QString &f : folders)
+            mkdirs({"n/" + f});
+        for (const QString &f : files)
+            mk("n/" + f);
+        TFindFiles ff;
+        setModes(ff, {fmNo, fmDontCare, fmNo, fmNo, fmYes}); // the chooser's folder search
+        ff.setDirectory("T:\\n");
+        int handled = 0;
+        ff.OnAddFile = [&handled](TFileObj *, bool &, bool &) { ++handled; };
+        ff.FileList.Add(std::make_unique<TFileObj>("T:\\", "", "kept", TFileAttrs(), 0.0, 0));
+        QCOMPARE(ff.FindsAny(), found);
+        QCOMPARE(handled, 0);
+        QCOMPARE(ff.FileList.Count(), 1); // untouched
+        // The search itself agrees.
+        ff.Search();
+        QCOMPARE(ff.FileList.Count() > 0, found);
+        ff.setDirectory("T:\\n\\none");
+        QVERIFY_THROWS_EXCEPTION(EFindFilesError, ff.FindsAny());
+    }
+
+    // In the C locale items of one folder are ordered by their names alone;
+    // the order is the one the whole names give, across folders too.
+    void sortByNameInCLocale()
+    {
+        QLocale::setDefault(QLocale::c());
+        for (const QString &f : {"a/B.txt", "a/a.txt", "a/A1", "a b/c.txt", "A/c.txt", "a-/z", "ab/y", "Za.txt",
+                                 "z.txt", "a/b/c.txt", "a/b.txt0"})
+            mk("s/" + f);
+        TFindFiles ff;
+        ff.setDirectory("T:\\s");
+        ff.setRecurse(true);
+        ff.Search();
+        QCOMPARE(ff.FileList.Count(), 11);
+        for (const TFileSortOrder order : {soNameNoCase, soNameCase}) {
+            ff.FileList.Sort(order);
+            QCollator coll{QLocale::c()};
+            coll.setCaseSensitivity(order == soNameCase ? Qt::CaseSensitive : Qt::CaseInsensitive);
+            for (int i = 0; i + 1 < ff.FileList.Count(); ++i) {
+                const QString a = ff.FileList.Items(i)->FullName(), b = ff.FileList.Items(i + 1)->FullName();
+                QVERIFY2(coll.compare(a, b) <= 0, qPrintable(a + " before " + b));
+            }
+        }
     }
 
     void sortAndItems()
