@@ -1,5 +1,6 @@
 #include "UninstallMain.h"
 
+#include "Accessible.h"
 #include "AppCore.h"
 #include "BundledRuntime.h"
 #include "DesktopIntegration.h"
@@ -49,6 +50,7 @@ int uninstall(bool gui, bool yes)
     const QString title = QStringLiteral("Odinstalowanie TAVRO DEMO");
     if (gui) {
         App::initModules();
+        Accessible::install();
         App::setTitle(title);
     }
 

@@ -1,4 +1,5 @@
 // The installer's main block.
+#include "Accessible.h"
 #include "AppCore.h"
 #include "BundledRuntime.h"
 #include "CommandLine.h"
@@ -89,6 +90,7 @@ int main(int argc, char *argv[])
     QApplication qapp(argc, argv);
     BundledRuntime::finishStartup();
     App::initModules();
+    Accessible::install();
 
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (options.showsWindow() && (!screen || screen->geometry().width() < 800))
