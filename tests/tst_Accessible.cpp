@@ -115,6 +115,21 @@ private slots:
         QCOMPARE(clicked.count(), 1);
     }
 
+    // A button that Tab reaches is pressed with Space, as a push button is.
+    void keyCapButtonTakesSpace()
+    {
+        QWidget form;
+        auto *b = new TTvoBtn(&form);
+        b->setFocusPolicy(Qt::TabFocus);
+        QSignalSpy clicked(b, &TTvoBtn::clicked);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        b->setFocus();
+        QTest::keyClick(b, Qt::Key_Space);
+        QCOMPARE(clicked.count(), 1);
+        QVERIFY(iface(b)->state().focused);
+    }
+
     void gaugeIsAProgressBar()
     {
         TGauge g;
