@@ -79,5 +79,7 @@ if [ -n "$pack" ]; then
     "$E2E_TMP/big/setup" >/dev/null
   start_install "$E2E_TMP/big/setup" "$E2E_TMP/home2"
   read_step page3
+  kill "$APP_PID" # the run stops at its next file
+  wait_exit "$APP_PID" 20
 fi
 echo "ok: $steps steps read from the accessibility bus"
