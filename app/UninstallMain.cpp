@@ -1,5 +1,6 @@
 #include "UninstallMain.h"
 
+#include "Accessible.h"
 #include "AppCore.h"
 #include "EmbeddedFonts.h"
 #include "ToolkitEnvironment.h"
@@ -50,6 +51,7 @@ int uninstall(bool gui, bool yes)
     const QString title = QStringLiteral("Odinstalowanie TAVRO DEMO");
     if (gui) {
         App::initModules();
+        Accessible::install();
         App::setTitle(title);
     }
 

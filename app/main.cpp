@@ -1,4 +1,5 @@
 // The installer's main block.
+#include "Accessible.h"
 #include "AppCore.h"
 #include "CommandLine.h"
 #include "EmbeddedFonts.h"
@@ -93,6 +94,7 @@ int main(int argc, char *argv[])
     ToolkitEnvironment::restore();
     EmbeddedFonts::registerAll();
     App::initModules();
+    Accessible::install();
 
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (options.showsWindow() && (!screen || screen->geometry().width() < 800))

@@ -72,6 +72,12 @@ void TForm1::createComponents()
         gaugePlik->setGeometry(90, 329, 600, 16);
         gaugePlik->setForeColor(QColor(0x80, 0x00, 0x00));
         gaugePlik->setBackColor(QColor(0xC0, 0xC0, 0xC0));
+        gaugeInstalka->setAccessibleName(QStringLiteral("Przebieg instalacji"));
+        gaugePlik->setAccessibleName(QStringLiteral("Kopiowanie pliku"));
+        // Each gauge below its caption in the page's children, as a reader
+        // reads them (no widget of the page overlaps another).
+        gaugeInstalka->stackUnder(ui->lblKopiowanie);
+        gaugePlik->stackUnder(ui->lblWybrany);
     }
 
     explorer = new TExplorer(this);

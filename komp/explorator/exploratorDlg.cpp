@@ -1,5 +1,6 @@
 #include "exploratorDlg.h"
 
+#include "Accessible.h"
 #include "AppCore.h"
 #include "HintBar.h"
 #include "Utils.h"
@@ -112,6 +113,7 @@ void TExplorerDlg::buildLeft()
     btnSzukaj->hide();
     tree = new QTreeWidget(panLewy);
     Label2->setBuddy(tree);
+    Accessible::nameBuddy(Label2);
     tree->setHeaderHidden(true);
     tree->setColumnCount(1);
     tree->setIndentation(19);

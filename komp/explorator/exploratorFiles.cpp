@@ -1,5 +1,6 @@
 // The chooser dialog's right side: the file list with its description
 // column, the recursive search with its panel, and the picture preview.
+#include "Accessible.h"
 #include "AppCore.h"
 #include "HintBar.h"
 #include "drives.h"
@@ -117,6 +118,7 @@ void TExplorerDlg::buildRight()
     panImg->setBackgroundRole(QPalette::Base);
     panImg->setMinimumHeight(50);
     img = new QLabel(panImg);
+    img->setAccessibleName(QStringLiteral("Podgląd pliku"));
     img->setScaledContents(true);
     img->resize(0, 0);
     splitImg = new QSplitter(Qt::Vertical, panPliki);
@@ -169,6 +171,8 @@ void TExplorerDlg::buildSearchPanel()
     pbSzukanie = new QProgressBar(panSzukanie);
     pbSzukanie->setRange(0, 100);
     pbSzukanie->setGeometry(96, 72, 346, 16);
+    pbSzukanie->setAccessibleName(QStringLiteral("Przeszukiwanie katalogów"));
+    Animate1->setAccessibleName(QStringLiteral("Szukanie"));
     connect(btnPrzerwij, &QToolButton::clicked, this, [this] { btnPrzerwijClick(); });
 }
 
@@ -187,6 +191,7 @@ void TExplorerDlg::Configure(bool szukanie, bool multiWybor, int szerPlikow, int
     } else {
         lblPliki->setText(QStringLiteral(" Lista plików w katalogu:"));
     }
+    Accessible::nameBuddy(lblPliki);
 
     int width;
     if (!WyborKatalogu) {

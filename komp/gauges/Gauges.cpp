@@ -1,6 +1,7 @@
 #include "Gauges.h"
 #include "Exceptions.h"
 
+#include <QAccessible>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPaintEvent>
@@ -326,6 +327,11 @@ void TGauge::setProgress(qint32 v)
     if (v == m_progress)
         return;
     m_progress = v;
-    if (percentDone() != before)
-        changed();
+    if (percentDone() == before)
+        return;
+    changed();
+    if (QAccessible::isActive()) { // readers hear of each whole percent
+        QAccessibleValueChangeEvent event(this, v);
+        QAccessible::updateAccessibility(&event);
+    }
 }

@@ -29,9 +29,10 @@ QFrame *panel(QWidget *parent, QFrame::Shape shape = QFrame::NoFrame, QFrame::Sh
     return p;
 }
 
-QLabel *picture(QWidget *parent, const char *resource, bool visible)
+QLabel *picture(QWidget *parent, const char *resource, const QString &name, bool visible)
 {
     auto *l = new QLabel(parent);
+    l->setAccessibleName(name);
     l->setPixmap(QPixmap(QString::fromLatin1(resource)));
     l->setAlignment(Qt::AlignCenter);
     l->setAttribute(Qt::WA_TranslucentBackground);
@@ -65,9 +66,10 @@ TMsgOkienko::TMsgOkienko(QWidget *form)
 
 void TMsgOkienko::build()
 {
+    const QString question = QStringLiteral("Pytanie"), warning = QStringLiteral("Uwaga");
     panLewy = panel(this);
-    iqmark1 = picture(panLewy, ":/okienko/qmark.png", true);
-    iexclam1 = picture(panLewy, ":/okienko/exclam.png", false);
+    iqmark1 = picture(panLewy, ":/okienko/qmark.png", question, true);
+    iexclam1 = picture(panLewy, ":/okienko/exclam.png", warning, false);
     Panel3 = panel(this, QFrame::Panel, QFrame::Sunken);
     Panel2 = panel(Panel3, QFrame::Panel, QFrame::Raised);
     lbl = new QLabel(Panel2);
@@ -82,8 +84,8 @@ void TMsgOkienko::build()
     lbl2->setGeometry(4, 23, 0, 0);
     lbl2->hide();
     panPrawy = panel(this);
-    iqmark2 = picture(panPrawy, ":/okienko/qmark.png", true);
-    iexclam2 = picture(panPrawy, ":/okienko/exclam.png", false);
+    iqmark2 = picture(panPrawy, ":/okienko/qmark.png", question, true);
+    iexclam2 = picture(panPrawy, ":/okienko/exclam.png", warning, false);
     for (QLabel *l : {lbl, lbl2}) {
         l->setMargin(0);
         l->setIndent(0);
@@ -181,6 +183,7 @@ void TMsgOkienko::buildTakPanel()
     btnA = key(pTAK, QStringLiteral("A"), QRect(35, 0, 30, 29), true);
     btnK = key(pTAK, QStringLiteral("K"), QRect(70, 0, 30, 29), true);
     btnN = key(panTAK, QStringLiteral("N I E"), QRect(235, 39, MsgLayout::RefuseWidth, 29), false);
+    btnN->setAccessibleName(QStringLiteral("Nie")); // read as a word, not as three letters
     // A click has already toggled the button; the rule decides the final states.
     connect(btnT, &QPushButton::clicked, this, [this] { takKey(QChar('T')); });
     connect(btnA, &QPushButton::clicked, this, [this] { takKey(QChar('A')); });

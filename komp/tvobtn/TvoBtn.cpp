@@ -273,14 +273,16 @@ bool TTvoBtn::event(QEvent *e)
     case QEvent::Shortcut:
         if (static_cast<QShortcutEvent *>(e)->shortcutId() != m_shortcutId)
             break;
-        if (answersAccelerator(accelerator())) {
-            try {
-                click();
-            } catch (const std::exception &ex) {
-                reportLater(ex);
-            }
-        }
+        if (answersAccelerator(accelerator()))
+            clickReporting();
         return true;
+    case QEvent::KeyPress:
+        // Space presses a button that Tab has reached.
+        if (static_cast<QKeyEvent *>(e)->key() == Qt::Key_Space && !static_cast<QKeyEvent *>(e)->isAutoRepeat()) {
+            clickReporting();
+            return true;
+        }
+        break;
     case QEvent::Show:
     case QEvent::ParentChange:
         hookWindow();
@@ -302,10 +304,15 @@ bool TTvoBtn::eventFilter(QObject *watched, QEvent *e)
         return false;
     if (!answersAccelerator(ke->text().front()))
         return false;
+    clickReporting();
+    return true;
+}
+
+void TTvoBtn::clickReporting()
+{
     try {
         click();
     } catch (const std::exception &ex) {
         reportLater(ex);
     }
-    return true;
 }

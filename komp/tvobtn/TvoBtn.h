@@ -98,6 +98,9 @@ public:
     // Runs the click: OnClick and clicked(); afterwards the hover and held
     // looks are dropped, also when a handler throws.
     void click();
+    // The click of a key or of an assistive tool: a handler's error goes to
+    // the standard report.
+    void clickReporting();
 
     TNotifyEvent OnClick;
     TNotifyEvent OnMouseEnter;
