@@ -19,7 +19,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <iostream>
 #include <memory>
 #include <string>
 
@@ -36,12 +35,16 @@ void print(FILE *to, const QString &text)
 bool askOnTerminal(const QString &folder)
 {
     print(stdout, QStringLiteral("Czy usunąć program %1 z katalogu %2 ? [t/N] ").arg(kProduct, folder));
-    std::string line;
-    if (!std::getline(std::cin, line)) {
+    // C stdio, not iostreams: the line may be of any length.
+    QByteArray line;
+    char chunk[256];
+    while (!line.endsWith('\n') && std::fgets(chunk, sizeof chunk, stdin))
+        line += chunk;
+    if (line.isEmpty()) {
         print(stdout, QStringLiteral("\n"));
         return false;
     }
-    const QString answer = QString::fromStdString(line).trimmed().toLower();
+    const QString answer = QString::fromLocal8Bit(line).trimmed().toLower();
     return answer == QLatin1String("t") || answer == QLatin1String("tak");
 }
 

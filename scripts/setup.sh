@@ -16,7 +16,7 @@ PACKAGES=(
   dpkg-dev xz-utils meson bison libxcb1-dev libxcb-icccm4-dev libxcb-image0-dev libxcb-keysyms1-dev
   libxcb-randr0-dev libxcb-render-util0-dev libxcb-render0-dev libxcb-shape0-dev libxcb-shm0-dev libxcb-sync-dev
   libxcb-util-dev libxcb-xfixes0-dev libxcb-xkb-dev libxcb-cursor-dev libxau-dev libxdmcp-dev libatspi2.0-dev
-  libdbus-1-dev
+  libdbus-1-dev fonttools
   # the accessibility test
   at-spi2-core python3-pyatspi dbus
 )

@@ -90,7 +90,9 @@ ninja -C xkb-build install >>xkb.log 2>&1 || { tail -40 xkb.log >&2; exit 1; }
 mv "$prefix/lib/libxkbcommon-x11.a" "$prefix/lib/libxkbcommon-x11-objects.a"
 echo "GROUP ( $prefix/lib/libxkbcommon-x11-objects.a $LIBDIR/libxcb-xkb.a $prefix/lib/libxcb-static.a )" \
   >"$prefix/lib/libxkbcommon-x11.a"
-echo "GROUP ( $LIBDIR/libxcb.a $LIBDIR/libXau.a $LIBDIR/libXdmcp.a )" >"$prefix/lib/libxcb-static.a"
+# libxcb-util comes last too: libxcb-image, linked after it, needs it.
+echo "GROUP ( $LIBDIR/libxcb.a $LIBDIR/libXau.a $LIBDIR/libXdmcp.a $LIBDIR/libxcb-util.a )" \
+  >"$prefix/lib/libxcb-static.a"
 
 echo "static-qt: configuring Qt (log: $work/configure.log)" >&2
 xcb_vars=()
