@@ -4,11 +4,23 @@
 #include <QCoreApplication>
 #include <QList>
 #include <QPair>
+#include <QtGlobal>
 
 namespace ToolkitEnvironment {
 namespace {
 
 QList<QPair<QByteArray, QByteArray>> g_setAside; // name, value (null: was unset)
+QtMessageHandler g_nextHandler = nullptr;
+
+// The built-in toolkit looks for a font folder of its own at start and says
+// that it has none; the program's fonts are compiled in, so that is no news.
+void dropFontFolderNote(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("QFontDatabase: Cannot find font directory")))
+        return;
+    if (g_nextHandler)
+        g_nextHandler(type, context, message);
+}
 
 void setAside(const char *name)
 {
@@ -39,6 +51,7 @@ void prepare()
     qunsetenv("QT_QPA_PLATFORM_PLUGIN_PATH");
     qunsetenv("QT_PLUGIN_PATH");
     QCoreApplication::setLibraryPaths({}); // plug-ins: the built-in ones only
+    g_nextHandler = qInstallMessageHandler(dropFontFolderNote);
 #endif
 }
 

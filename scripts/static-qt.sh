@@ -43,6 +43,9 @@ XCB_LIBS=(XCB:xcb ICCCM:xcb-icccm IMAGE:xcb-image KEYSYMS:xcb-keysyms RANDR:xcb-
 # is raised whenever this script lays out the result differently.
 LAYOUT=1
 
+# Our own changes to Qt's source, applied after Debian's.
+patches="$(cd "$(dirname "$0")" && pwd)/qt-patches"
+
 cache_root="${TVO_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/tvo-setup}"
 mkdir -p "$cache_root/sources"
 cd "$cache_root/sources"
@@ -56,7 +59,7 @@ for src in "$QT_SRC" "$XKB_SRC"; do
 done
 qt_dsc="$(ls ${QT_SRC}_*.dsc | sort -V | tail -1)"
 xkb_dsc="$(ls ${XKB_SRC}_*.dsc | sort -V | tail -1)"
-key="$( { echo "$LAYOUT"; cat "$qt_dsc" "$xkb_dsc"; printf '%s\n' "${QT_OPTIONS[@]}" "${XKB_OPTIONS[@]}" "${XCB_LIBS[@]}"; } \
+key="$( { echo "$LAYOUT"; cat "$qt_dsc" "$xkb_dsc" "$patches"/*.patch; printf '%s\n' "${QT_OPTIONS[@]}" "${XKB_OPTIONS[@]}" "${XCB_LIBS[@]}"; } \
         | sha256sum | cut -c1-16)"
 prefix="$cache_root/qt-static-$key"
 # One build at a time: a second caller waits for the first one's result.
@@ -74,6 +77,9 @@ mkdir -p "$work"
 cd "$work"
 dpkg-source --no-check -x "$cache_root/sources/$qt_dsc" qt >/dev/null
 dpkg-source --no-check -x "$cache_root/sources/$xkb_dsc" xkb >/dev/null
+for p in "$patches"/*.patch; do
+  patch -d qt -p1 --quiet <"$p"
+done
 
 launcher=()
 if command -v ccache >/dev/null; then

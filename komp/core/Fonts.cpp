@@ -33,6 +33,9 @@ static QFont base(const QString &face, bool bold, bool italic)
 {
     QFont f(hostFamily(face));
     f.setStyleStrategy(QFont::PreferAntialias);
+    // Light hinting, as the desktop's font settings usually ask for: the
+    // same glyphs with the system's font configuration and without one.
+    f.setHintingPreference(QFont::PreferVerticalHinting);
     f.setWeight(face == QLatin1String("Arial Black") ? QFont::Black : bold ? QFont::Bold : QFont::Normal);
     f.setItalic(italic);
     return f;
