@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QDir>
+#include <QStringList>
 #include <QList>
 #include <QPair>
 #include <QtGlobal>
@@ -11,6 +13,15 @@ namespace {
 
 QList<QPair<QByteArray, QByteArray>> g_setAside; // name, value (null: was unset)
 QtMessageHandler g_nextHandler = nullptr;
+QStringList g_runtimeFoldersBefore;
+bool g_noRuntimeFolder = false;
+
+// Without XDG_RUNTIME_DIR the toolkit makes a runtime folder of its own in
+// the temporary folder while it starts (it only looks for a file there).
+QStringList runtimeFolders()
+{
+    return QDir(QDir::tempPath()).entryList({QStringLiteral("runtime-*")}, QDir::Dirs | QDir::Hidden);
+}
 
 // The built-in toolkit looks for a font folder of its own at start and says
 // that it has none; the program's fonts are compiled in, so that is no news.
@@ -42,6 +53,9 @@ QByteArray builtInPlatforms(const QByteArray &requested)
 
 void prepare()
 {
+    g_noRuntimeFolder = qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR");
+    if (g_noRuntimeFolder)
+        g_runtimeFoldersBefore = runtimeFolders();
     setAside("QT_QPA_PLATFORM"); // the silent modes choose offscreen for themselves alone
 #ifdef TVO_BUILT_IN_TOOLKIT
     for (const char *name : {"QT_QPA_PLATFORM_PLUGIN_PATH", "QT_PLUGIN_PATH"})
@@ -57,6 +71,14 @@ void prepare()
 
 void restore()
 {
+    // The one it made goes again: nothing of the start stays behind.
+    if (g_noRuntimeFolder) {
+        const QDir temp(QDir::tempPath());
+        for (const QString &name : runtimeFolders())
+            if (!g_runtimeFoldersBefore.contains(name))
+                temp.rmdir(name); // only when empty
+        g_noRuntimeFolder = false;
+    }
     for (const auto &[name, value] : std::as_const(g_setAside)) {
         if (value.isNull())
             qunsetenv(name.constData());

@@ -15,7 +15,8 @@ namespace ToolkitEnvironment {
 
 // Before the application object (and before the display check).
 void prepare();
-// After the application object: the variables as the user had them.
+// After the application object: the variables as the user had them, and no
+// runtime folder that the toolkit made for itself without XDG_RUNTIME_DIR.
 void restore();
 
 // The platform list the built-in platforms can serve: each entry of a
