@@ -113,7 +113,9 @@ public:
     CopyResult copyTo(const StoredResource &res, int outFd);
     // copyTo() for each resource of the list in turn, the next one read and
     // decompressed on a second thread while the current one is checked and
-    // written. Stops at the first failure; failedAt is then its index.
+    // written; stored ones are copied by the kernel while the second thread
+    // checks their CRCs. Stops at the first failure; failedAt is then its
+    // index.
     CopyResult copyAllTo(const std::vector<const StoredResource *> &list, int outFd, std::size_t &failedAt);
 
 private:
@@ -125,6 +127,7 @@ private:
     CopyResult copyStored(const StoredResource &res, const Sink &sink, std::uint32_t &crc);
     CopyResult copyZstd(const StoredResource &res, const Sink &sink, std::uint32_t &crc);
     CopyResult copyZstdWhole(const StoredResource &res, int outFd, std::uint32_t &crc);
+    CopyResult copyStoredAllTo(const std::vector<const StoredResource *> &list, int outFd, std::size_t &failedAt);
 
     // The decompressor and buffers, kept from one resource to the next.
     struct Scratch;

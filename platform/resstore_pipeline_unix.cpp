@@ -1,8 +1,12 @@
-// Writing a list of resources with the reading and decompressing of the next
-// one on a second thread: the pieces of the archive, where decompression
-// would otherwise add to the installation's time.
+// Writing a list of resources with a second thread doing the work that does
+// not write: the reading and decompressing of the next compressed piece, or
+// the CRC check of stored pieces that the kernel copies meanwhile. These are
+// the pieces of the archive, where either would otherwise add to the
+// installation's time.
 #include "resstore.h"
+#include "storeio.h"
 
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
@@ -19,6 +23,8 @@ namespace {
 constexpr std::uint64_t kSlotLimit = 4 * 1024 * 1024;
 // Smaller resources, on average, are written one by one on the calling thread.
 constexpr std::uint64_t kPipelineMinimum = 64 * 1024;
+// The CRC check's reads of stored pieces.
+constexpr std::size_t kCheckBuffer = 256 * 1024;
 
 struct DCtxFree {
     void operator()(ZSTD_DCtx *c) const { ZSTD_freeDCtx(c); }
@@ -79,6 +85,62 @@ struct Slot {
 
 } // namespace
 
+// Stored pieces go from file to file inside the kernel, one copy and none
+// through this process, while the second thread reads them for their CRCs.
+// Damage found there stops the copy; the failure reported is the first one
+// in the list's order.
+ResourceStore::CopyResult ResourceStore::copyStoredAllTo(const std::vector<const StoredResource *> &list, int outFd,
+                                                         std::size_t &failedAt)
+{
+    std::atomic<bool> damaged {false}, stop {false};
+    std::size_t badAt = list.size();
+    CopyResult bad = Copied;
+    std::string badReason;
+    std::thread checker([&] {
+        std::unique_ptr<char[]> buf(new (std::nothrow) char[kCheckBuffer]);
+        for (std::size_t i = 0; i < list.size() && !stop; ++i) {
+            const StoredResource &res = *list[i];
+            std::uint32_t crc = 0;
+            for (std::uint64_t done = 0; done < res.size && bad == Copied && !stop;) {
+                const std::size_t n = std::min<std::uint64_t>(res.size - done, kCheckBuffer);
+                if (!buf || !readAt(m_fd.get(), buf.get(), n, res.offset + done)) {
+                    bad = ReadFailed;
+                    badReason = buf ? (errno ? std::strerror(errno) : "") : "out of memory";
+                } else {
+                    crc = crc32(crc, buf.get(), n);
+                    done += n;
+                }
+            }
+            if (bad == Copied && !stop && crc != res.crc)
+                bad = CrcMismatch;
+            if (bad != Copied) {
+                badAt = i;
+                damaged = true;
+                return;
+            }
+        }
+    });
+    CopyResult result = Copied;
+    failedAt = 0;
+    for (std::size_t i = 0; i < list.size() && !damaged; ++i) {
+        const CopyStatus s = copyRange(m_fd.get(), list[i]->offset, list[i]->size, outFd);
+        if (s != CopyStatus::Ok) {
+            result = s == CopyStatus::ReadFailed ? ReadFailed : WriteFailed;
+            m_reason = errno ? std::strerror(errno) : "";
+            failedAt = i;
+            break;
+        }
+    }
+    stop = result != Copied;
+    checker.join();
+    if (bad != Copied && (result == Copied || badAt <= failedAt)) {
+        failedAt = badAt;
+        m_reason = badReason;
+        return copyFailed(bad, *list[badAt]);
+    }
+    return result == Copied ? Copied : copyFailed(result, *list[failedAt]);
+}
+
 ResourceStore::CopyResult ResourceStore::copyAllTo(const std::vector<const StoredResource *> &list, int outFd,
                                                    std::size_t &failedAt)
 {
@@ -91,6 +153,8 @@ ResourceStore::CopyResult ResourceStore::copyAllTo(const std::vector<const Store
         total += r->originalSize;
         compressed = compressed || r->method != StoreMethod::Stored;
     }
+    if (list.size() >= 2 && !compressed && total / list.size() >= kPipelineMinimum)
+        return copyStoredAllTo(list, outFd, failedAt);
     if (list.size() < 2 || !compressed || total / list.size() < kPipelineMinimum) {
         for (std::size_t i = 0; i < list.size(); ++i)
             if (const CopyResult r = copyTo(*list[i], outFd); r != Copied) {

@@ -28,7 +28,12 @@ QT_OPTIONS=(
   -no-feature-wizard -no-feature-mdiarea -no-feature-undocommand -no-feature-undostack -no-feature-undogroup
   -no-feature-undoview -no-feature-keysequenceedit -no-feature-sharedmemory -no-feature-systemsemaphore
   -no-feature-journald -no-feature-lttng -no-feature-jalalicalendar -no-feature-islamiccivilcalendar
+  -no-feature-mimetype-database -no-feature-style-stylesheet
 )
+# No unwind tables where no exception can pass: Qt's C++ outside the parts it
+# builds with exceptions, and the C libraries. Exceptions of the installer's
+# own code are caught in its own frames; none crosses a Qt frame.
+UNWIND_FLAGS="-fno-asynchronous-unwind-tables -fno-unwind-tables"
 XKB_OPTIONS=(
   -Ddefault_library=static -Denable-x11=true -Denable-wayland=false -Denable-docs=false -Denable-tools=false
   -Denable-xkbregistry=false
@@ -59,7 +64,7 @@ for src in "$QT_SRC" "$XKB_SRC"; do
 done
 qt_dsc="$(ls ${QT_SRC}_*.dsc | sort -V | tail -1)"
 xkb_dsc="$(ls ${XKB_SRC}_*.dsc | sort -V | tail -1)"
-key="$( { echo "$LAYOUT"; cat "$qt_dsc" "$xkb_dsc" "$patches"/*.patch; printf '%s\n' "${QT_OPTIONS[@]}" "${XKB_OPTIONS[@]}" "${XCB_LIBS[@]}"; } \
+key="$( { echo "$LAYOUT"; cat "$qt_dsc" "$xkb_dsc" "$patches"/*.patch; printf '%s\n' "$UNWIND_FLAGS" "${QT_OPTIONS[@]}" "${XKB_OPTIONS[@]}" "${XCB_LIBS[@]}"; } \
         | sha256sum | cut -c1-16)"
 prefix="$cache_root/qt-static-$key"
 # One build at a time: a second caller waits for the first one's result.
@@ -88,7 +93,7 @@ if command -v ccache >/dev/null; then
 fi
 
 echo "static-qt: building xkbcommon" >&2
-CFLAGS="-Os -ffunction-sections -fdata-sections" meson setup xkb-build xkb --prefix="$prefix" --libdir=lib \
+CFLAGS="-Os -ffunction-sections -fdata-sections $UNWIND_FLAGS" meson setup xkb-build xkb --prefix="$prefix" --libdir=lib \
   --buildtype=release "${XKB_OPTIONS[@]}" >xkb.log 2>&1 || { tail -40 xkb.log >&2; exit 1; }
 ninja -C xkb-build install >>xkb.log 2>&1 || { tail -40 xkb.log >&2; exit 1; }
 # Static archives do not name what they need: linker scripts in their place
@@ -107,7 +112,7 @@ for entry in "${XCB_LIBS[@]}"; do
 done
 xcb_vars+=("-DXCB_XCB_LIBRARY=$prefix/lib/libxcb-static.a")
 mkdir qt-build
-(cd qt-build && PKG_CONFIG_PATH="$prefix/lib/pkgconfig" ../qt/configure -prefix "$prefix" "${QT_OPTIONS[@]}" -- \
+(cd qt-build && CFLAGS="$UNWIND_FLAGS" CXXFLAGS="$UNWIND_FLAGS" PKG_CONFIG_PATH="$prefix/lib/pkgconfig" ../qt/configure -prefix "$prefix" "${QT_OPTIONS[@]}" -- \
   -G Ninja "${launcher[@]}" -DJPEG_LIBRARY_RELEASE="$LIBDIR/libjpeg.a" -DJPEG_LIBRARY="$LIBDIR/libjpeg.a" \
   "${xcb_vars[@]}") >configure.log 2>&1 || { tail -60 configure.log >&2; exit 1; }
 echo "static-qt: building Qt ($(nproc) jobs; log: $work/build.log)" >&2

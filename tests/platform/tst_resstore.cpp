@@ -97,18 +97,21 @@ private slots:
         QVERIFY(store.find(10, last));
     }
 
-    // A list written one after another, the next read on a second thread:
-    // the same bytes as copyTo() one by one, and the first damaged resource
-    // ends it with its index.
+    // A list written one after another, with a second thread reading ahead
+    // (compressed) or checking CRCs behind the kernel's copy (stored): the
+    // same bytes as copyTo() one by one, and the first damaged resource ends
+    // it with its index.
     void copyAll_data()
     {
         QTest::addColumn<int>("level");
         QTest::addColumn<int>("damaged"); // index of a resource with a wrong CRC, -1 for none
-        QTest::newRow("stored (one by one)") << 0 << -1;
+        QTest::newRow("stored") << 0 << -1;
         QTest::newRow("compressed") << 3 << -1;
         QTest::newRow("compressed, second damaged") << 3 << 1;
         QTest::newRow("compressed, the large one damaged") << 3 << 3;
-        QTest::newRow("stored, first damaged (one by one)") << 0 << 0;
+        QTest::newRow("stored, first damaged") << 0 << 0;
+        QTest::newRow("stored, the large one damaged") << 0 << 3;
+        QTest::newRow("stored, last damaged") << 0 << 5;
         QTest::newRow("compressed, last damaged") << 3 << 5;
     }
     void copyAll()
@@ -156,7 +159,14 @@ private slots:
         QCOMPARE(failedAt, std::size_t(damaged));
         QCOMPARE(store.errorString(), "The installer file C:\\setup is damaged: resource P" + std::to_string(damaged)
                      + " fails its CRC check.");
-        QVERIFY(readAll(path("joined")).startsWith(expected));
+        // What was written is the list's bytes in order; the compressed way
+        // writes everything before the damaged one, the stored way may stop
+        // sooner (the check runs beside the copy).
+        const QByteArray joined = readAll(path("joined"));
+        const qsizetype n = std::min(joined.size(), expected.size());
+        QVERIFY(joined.left(n) == expected.left(n));
+        if (level > 0)
+            QVERIFY(joined.size() >= expected.size());
     }
 
     // Stores written before compression existed are read as they were.
