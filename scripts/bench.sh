@@ -4,7 +4,7 @@
 #
 #   bash scripts/bench.sh [--quick] [--rounds N] [--entries N] [--megabytes M]
 #                         [--search-entries N] [--subfolders N] [--big-mib N]
-#                         [--build DIR] [--no-extra]
+#                         [--build DIR] [--no-extra] [--settle S]
 #
 #   --quick           a short run of the installer's own rows (a few minutes):
 #                     --rounds 3 --big-mib 0 --no-extra
@@ -19,6 +19,8 @@
 #                     it when it has no CMakeCache.txt)
 #   --no-extra        leaves out the rows of scripts/bench-*.sh (the store's
 #                     rows pack the corpus with zstd -19 and xz -9: minutes)
+#   --settle          seconds to wait at most before each group of rows for the
+#                     machine to be quiet (90)
 #
 #   quick:            bash scripts/bench.sh --quick
 #   the whole table:  bash scripts/bench.sh --big-mib 0   (ten minutes and more:
@@ -50,7 +52,7 @@ cd "$(dirname "$0")/.."
 SRC=$PWD
 BUILD=$SRC/build
 
-ROUNDS=5 ENTRIES=5000 MEGABYTES=266 SEARCH=100000 SUBFOLDERS=5000 BIGMIB=1024 EXTRA=1
+ROUNDS=5 ENTRIES=5000 MEGABYTES=266 SEARCH=100000 SUBFOLDERS=5000 BIGMIB=1024 EXTRA=1 SETTLE=90
 while [ $# -gt 0 ]; do
     case "$1" in
     --quick) ROUNDS=3 BIGMIB=0 EXTRA=0; shift ;;
@@ -62,13 +64,14 @@ while [ $# -gt 0 ]; do
     --big-mib) BIGMIB=$2; shift 2 ;;
     --build) BUILD=$(realpath "$2"); shift 2 ;;
     --no-extra) EXTRA=0; shift ;;
+    --settle) SETTLE=$2; shift 2 ;;
     -h|--help) sed -n '2,/^set -euo/p' "$0" | sed '$d' | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench.sh: unknown option $1 (see --help)" >&2; exit 2 ;;
     esac
 done
 
 # ---- build what is missing ---------------------------------------------------
-TARGETS=(ship tvo-pack bench_xrun bench_barewindow bench_data bench_findfiles bench_explorer bench_copy)
+TARGETS=(ship tvo-pack bench_xrun bench_barewindow bench_data bench_findfiles bench_explorer bench_copy bench_copyfloor)
 if [ ! -f "$BUILD/CMakeCache.txt" ]; then
     bash scripts/build.sh
 fi
@@ -144,27 +147,55 @@ XRUN=$BUILD/bench/bench_xrun
 
 # The machine's load around each group of rows. A group's figures are not
 # comparable when the load average before it, or the CPU that processes
-# other than ours used during it, is above half a core per core.
+# other than ours used during it, is above half a core per core. Before each
+# group the script waits (up to --settle seconds) until the previous group's
+# own work has left the load average and the machine is quiet for a second.
 HZ=$(getconf CLK_TCK)
 LIMIT=$(awk -v n="$(nproc)" 'BEGIN{printf "%.2f", n * 0.5}')
 load1() { cut -d' ' -f1 /proc/loadavg; }
 busy_ticks() { awk '$1=="cpu"{print $2+$3+$4+$7+$8+$9; exit}' /proc/stat; }
+steal_ticks() { awk '$1=="cpu"{print $9; exit}' /proc/stat; }
+xvfb_ticks() { if [ -r "/proc/$XVFB_PID/stat" ]; then awk '{print $14+$15}' "/proc/$XVFB_PID/stat"; else echo 0; fi; }
 own_ticks() { # what this script's finished processes and its Xvfb used
     times >"$DATA/times"
-    local x=0
-    [ -r "/proc/$XVFB_PID/stat" ] && x=$(awk '{print $14+$15}' "/proc/$XVFB_PID/stat")
-    awk -v hz="$HZ" -v x="$x" 'NR==2{split($1,u,/[ms]/); split($2,s,/[ms]/); printf "%d\n", (u[1]*60+u[2]+s[1]*60+s[2])*hz + x}' "$DATA/times"
+    awk -v hz="$HZ" -v x="$(xvfb_ticks)" 'NR==2{split($1,u,/[ms]/); split($2,s,/[ms]/); printf "%d\n", (u[1]*60+u[2]+s[1]*60+s[2])*hz + x}' "$DATA/times"
+}
+proc_ticks() { # "pid ticks name" of every process and kernel thread
+    for f in /proc/[0-9]*/stat; do cat "$f" 2>/dev/null; echo; done |
+        awk 'NF{n=$0; sub(/^[^(]*\(/, "", n); sub(/\).*$/, "", n); t=$0; sub(/^.*\) /, "", t); split(t, a, " "); print $1, a[12]+a[13], n}'
+}
+settle() {
+    local i b x quiet
+    for ((i = 0; i < SETTLE; i += 2)); do
+        b=$(busy_ticks) x=$(xvfb_ticks); sleep 1
+        quiet=$(awk -v d=$(($(busy_ticks) - b - $(xvfb_ticks) + x)) -v hz="$HZ" -v n="$(nproc)" -v l="$(load1)" -v lim="$LIMIT" \
+            'BEGIN{print (d / hz <= 0.1 * n && l <= lim) ? 1 : 0}')
+        [ "$quiet" = 1 ] && break
+        sleep 1
+    done
+    ((i > 0)) && echo "  waited ${i} s for the machine to settle (load $(load1))"
+    return 0
 }
 MEASURE="-"
-begin_group() { G_LOAD=$(load1); G_BUSY=$(busy_ticks); G_OWN=$(own_ticks); G_T=$(now); }
-end_group() { # sets MEASURE: "before after others flag"
-    local load busy own t
-    load=$(load1); busy=$(busy_ticks); own=$(own_ticks); t=$(now)
-    MEASURE=$(awk -v l0="$G_LOAD" -v l1="$load" -v b=$((busy - G_BUSY)) -v o=$((own - G_OWN)) -v hz="$HZ" \
+begin_group() {
+    settle
+    proc_ticks >"$DATA/procs0"
+    G_LOAD=$(load1); G_BUSY=$(busy_ticks); G_STEAL=$(steal_ticks); G_OWN=$(own_ticks); G_T=$(now)
+}
+end_group() { # sets MEASURE: "before after others flag steal"
+    local load busy steal own t
+    load=$(load1); busy=$(busy_ticks); steal=$(steal_ticks); own=$(own_ticks); t=$(now)
+    MEASURE=$(awk -v l0="$G_LOAD" -v l1="$load" -v b=$((busy - G_BUSY)) -v o=$((own - G_OWN)) -v st=$((steal - G_STEAL)) -v hz="$HZ" \
         -v w="$(awk -v a="$G_T" -v b="$t" 'BEGIN{print b-a}')" -v lim="$LIMIT" 'BEGIN{
             others = w > 0 ? (b - o) / hz / w : 0; if (others < 0) others = 0
-            printf "%s %s %.2f %d", l0, l1, others, (l0 > lim || others > lim) }')
-    echo "  load $G_LOAD -> $load, others' CPU $(cut -d' ' -f3 <<<"$MEASURE") cores (limit $LIMIT)"
+            steal = w > 0 ? st / hz / w : 0
+            printf "%s %s %.2f %d %.2f", l0, l1, others, (l0 > lim || others > lim), steal }')
+    echo "  load $G_LOAD -> $load, others' CPU $(cut -d' ' -f3 <<<"$MEASURE") cores, of which the host's steal $(cut -d' ' -f5 <<<"$MEASURE") (limit $LIMIT)"
+    # Who the others were: the processes alive throughout that used the most.
+    proc_ticks | awk -v hz="$HZ" -v w="$(awk -v a="$G_T" -v b="$t" 'BEGIN{print b-a}')" -v xvfb="$XVFB_PID" -v me=$$ '
+        NR==FNR {t0[$1]=$2; next}
+        ($1 in t0) && $1 != xvfb && $1 != me && w > 0 {d=($2-t0[$1])/hz/w; if (d >= 0.02) printf "    %.2f cores %s\n", d, $3}' \
+        "$DATA/procs0" - | sort -rn -k1 | head -3
 }
 ROWS=()
 # row PATH OURS REF UNIT GOAL: medians already taken, in the group just ended
@@ -263,6 +294,24 @@ done
 end_group
 row "whole installation from the payload, --very-silent (cat pieces + unrar x + rm)" \
     "$(median <"$DATA/o4")" "$(median <"$DATA/r4")" s 1.1
+
+# ---- the folder copy's floor -----------------------------------------------------------------
+# The same tree copied with the installer's 8,192-byte buffer and nothing
+# else, against cp -r: how far below its goal the folder copy can go at all.
+floor_ours() {
+    "$BUILD/bench/bench_copyfloor" "$DATA/copy/TVO-DEMO" "$DATA/floor" | awk '$1=="seconds"{print $2}' || echo "bench.sh: bench_copyfloor failed" >&2
+    rm -rf "$DATA/floor"
+}
+: >"$DATA/o5"; : >"$DATA/r5"
+floor_ours >/dev/null
+begin_group
+for ((r = 0; r < ROUNDS; r++)); do
+    if ((r % 2)); then o=$(floor_ours); c=$(copy_ref); else c=$(copy_ref); o=$(floor_ours); fi
+    echo "$o" >>"$DATA/o5"; echo "$c" >>"$DATA/r5"
+done
+end_group
+row "folder copy with an 8,192-byte buffer and nothing else: the floor of the folder-copy installation (cp -r --preserve=timestamps)" \
+    "$(median <"$DATA/o5")" "$(median <"$DATA/r5")" s -
 
 # ---- system calls per installed entry ------------------------------------------------------
 # strace -c -f of one --very-silent installation against the reference tool;
@@ -363,7 +412,7 @@ done
 # ---- the table -------------------------------------------------------------------------------
 echo
 echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), data on $WHERE, $ROUNDS rounds, medians;" \
-    "load: 1-minute load average before → after each group of rows, and the CPU other processes used meanwhile (not comparable above $LIMIT)"
+    "load: 1-minute load average before → after each group of rows, and the CPU other processes used meanwhile, with the host's steal (not comparable above $LIMIT)"
 echo
 printf '| %s | %s | %s | %s | %s | %s |\n' path ours reference ratio goal load
 printf '|---|---:|---:|---:|---|---|\n'
@@ -383,8 +432,8 @@ for line in "${ROWS[@]}"; do
     if [ "$measure" = counts ]; then
         loadcell="counts"
     elif [ "$measure" != - ]; then
-        read -r l0 l1 others flag <<<"$measure"
-        loadcell="$l0 → $l1, others $others"
+        read -r l0 l1 others flag steal <<<"$measure"
+        loadcell="$l0 → $l1, others $others (steal $steal)"
         [ "$flag" = 1 ] && comparable=0
     fi
     if [ "$goal" = max ]; then
