@@ -106,7 +106,7 @@ DATA=$(mktemp -d /tmp/tvo-bench.XXXXXX)
 MOUNTED=
 XVFB_PID=
 cleanup() {
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+    if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null || true; fi
     if [ -n "$MOUNTED" ]; then umount "$DATA" 2>/dev/null || true; fi
     rm -rf "$DATA"
 }
@@ -156,12 +156,12 @@ load1() { cut -d' ' -f1 /proc/loadavg; }
 busy_ticks() { awk '$1=="cpu"{print $2+$3+$4+$7+$8+$9; exit}' /proc/stat; }
 steal_ticks() { awk '$1=="cpu"{print $9; exit}' /proc/stat; }
 xvfb_ticks() { if [ -r "/proc/$XVFB_PID/stat" ]; then awk '{print $14+$15}' "/proc/$XVFB_PID/stat"; else echo 0; fi; }
-own_ticks() { # what this script's finished processes and its Xvfb used
-    times >"$DATA/times"
-    awk -v hz="$HZ" -v x="$(xvfb_ticks)" 'NR==2{split($1,u,/[ms]/); split($2,s,/[ms]/); printf "%d\n", (u[1]*60+u[2]+s[1]*60+s[2])*hz + x}' "$DATA/times"
+own_ticks() { # what this script and its finished processes used, and its Xvfb
+    # From /proc: the callers are subshells, whose own times() start at zero.
+    awk -v x="$(xvfb_ticks)" '{sub(/^.*\) /, ""); print $12 + $13 + $14 + $15 + x}' "/proc/$$/stat"
 }
 proc_ticks() { # "pid ticks name" of every process and kernel thread
-    for f in /proc/[0-9]*/stat; do cat "$f" 2>/dev/null; echo; done |
+    for f in /proc/[0-9]*/stat; do cat "$f" 2>/dev/null || true; echo; done |
         awk 'NF{n=$0; sub(/^[^(]*\(/, "", n); sub(/\).*$/, "", n); t=$0; sub(/^.*\) /, "", t); split(t, a, " "); print $1, a[12]+a[13], n}'
 }
 settle() {
@@ -195,7 +195,7 @@ end_group() { # sets MEASURE: "before after others flag steal"
     proc_ticks | awk -v hz="$HZ" -v w="$(awk -v a="$G_T" -v b="$t" 'BEGIN{print b-a}')" -v xvfb="$XVFB_PID" -v me=$$ '
         NR==FNR {t0[$1]=$2; next}
         ($1 in t0) && $1 != xvfb && $1 != me && w > 0 {d=($2-t0[$1])/hz/w; if (d >= 0.02) printf "    %.2f cores %s\n", d, $3}' \
-        "$DATA/procs0" - | sort -rn -k1 | head -3
+        "$DATA/procs0" - | sort -rn -k1 | awk 'NR <= 3'
 }
 ROWS=()
 # row PATH OURS REF UNIT GOAL: medians already taken, in the group just ended
