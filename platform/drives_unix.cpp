@@ -50,23 +50,34 @@ QChar driveHolding(const QString &hostPath)
 }
 
 // Joins segments under a root, resolving "." and ".." without leaving it.
-QString joinUnder(const QString &root, const QStringList &base, QString rest)
+// One pass over the text into one string: it runs for every file an
+// installation touches.
+QString joinUnder(const QString &root, const QStringList &base, const QString &rest)
 {
-    QStringList parts = base;
-    rest.replace('\\', '/');
-    for (const QString &seg : rest.split('/', Qt::SkipEmptyParts)) {
-        if (seg == QLatin1String("."))
-            continue;
-        if (seg == QLatin1String("..")) {
-            if (!parts.isEmpty())
-                parts.removeLast();
-            continue;
-        }
-        parts.append(seg);
-    }
     QString out = root == QLatin1String("/") ? QString() : root;
-    for (const QString &p : parts)
-        out += '/' + p;
+    const qsizetype floor = out.size(); // ".." stops at the root
+    qsizetype size = out.size() + rest.size() + 1;
+    for (const QString &p : base)
+        size += p.size() + 1;
+    out.reserve(size);
+    for (const QString &p : base)
+        out.append('/').append(p);
+    const QChar *text = rest.constData();
+    const qsizetype n = rest.size();
+    for (qsizetype i = 0; i < n;) {
+        qsizetype j = i;
+        while (j < n && text[j] != '/' && text[j] != '\\')
+            ++j;
+        const QStringView seg(text + i, j - i);
+        if (seg == u"..") {
+            const qsizetype cut = out.lastIndexOf('/');
+            if (cut >= floor)
+                out.truncate(cut);
+        } else if (!seg.isEmpty() && seg != u".") {
+            out.append('/').append(seg);
+        }
+        i = j + 1;
+    }
     return out.isEmpty() ? QStringLiteral("/") : out;
 }
 

@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   cmake g++ make pkg-config ninja-build ccache
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
-  libjpeg62-turbo-dev libx11-dev libzstd-dev libdeflate-dev libunrar5 unrar rar mmdebstrap
+  libjpeg62-turbo-dev libx11-dev libzstd-dev zstd libdeflate-dev libunrar5 unrar rar mmdebstrap
   fonts-liberation2 fonts-dejavu-core
   xvfb xauth x11-utils xdotool imagemagick desktop-file-utils libglib2.0-bin openbox
   locales
