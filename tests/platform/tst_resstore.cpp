@@ -1,5 +1,6 @@
 // The resource store on its own: stored and compressed resources written and
-// read back, earlier and newer format versions, and damaged compressed bytes.
+// read back, earlier and newer format versions, and damaged compressed bytes;
+// the unpacking of data packed at build time.
 #include "filefixtures.h"
 #include "storefixtures.h"
 
@@ -8,6 +9,9 @@
 #include <QTest>
 #include <fcntl.h>
 #include <unistd.h>
+#include <zstd.h>
+
+#include "zframe.h"
 
 using platform::ResourceStore;
 using platform::StoreMethod;
@@ -196,6 +200,57 @@ private slots:
         QVERIFY(store.resources().empty());
     }
 
+
+    // Data packed at build time (the fonts): only a whole, sound frame that
+    // records its size unpacks, and only into a buffer of that size.
+    void unpackFrame_data()
+    {
+        QTest::addColumn<QByteArray>("packed");
+        QTest::addColumn<qsizetype>("size"); // what unpackedFrameSize must say
+        QTest::addColumn<bool>("unpacks");
+        const QByteArray text = QByteArray("Zażółć gęślą jaźń ").repeated(4000);
+        // As the build packs them (zstd's tool: with the checksum), and
+        // without the size that a frame may leave out.
+        const auto pack = [&text](bool recordSize) {
+            ZSTD_CCtx *c = ZSTD_createCCtx();
+            ZSTD_CCtx_setParameter(c, ZSTD_c_compressionLevel, 19);
+            ZSTD_CCtx_setParameter(c, ZSTD_c_checksumFlag, 1);
+            ZSTD_CCtx_setParameter(c, ZSTD_c_contentSizeFlag, recordSize);
+            QByteArray out(qsizetype(ZSTD_compressBound(std::size_t(text.size()))), '\0');
+            ZSTD_outBuffer o {out.data(), std::size_t(out.size()), 0};
+            ZSTD_inBuffer i {text.constData(), std::size_t(text.size()), 0};
+            ZSTD_compressStream2(c, &o, &i, ZSTD_e_end);
+            ZSTD_freeCCtx(c);
+            out.resize(qsizetype(o.pos));
+            return out;
+        };
+        const QByteArray frame = pack(true);
+        QTest::newRow("sound") << frame << text.size() << true;
+        QByteArray damaged = frame;
+        damaged[damaged.size() / 2] = char(damaged.at(damaged.size() / 2) ^ 0x55);
+        QTest::newRow("damaged in the middle") << damaged << text.size() << false;
+        QTest::newRow("cut short") << frame.left(frame.size() - 9) << text.size() << false;
+        QTest::newRow("something after it") << frame + QByteArray("junk") << text.size() << false;
+        QTest::newRow("not a frame") << QByteArray("plain text, not packed") << qsizetype(0) << false;
+        QTest::newRow("empty") << QByteArray() << qsizetype(0) << false;
+        QTest::newRow("no size recorded") << pack(false) << qsizetype(0) << false;
+    }
+
+    void unpackFrame()
+    {
+        QFETCH(QByteArray, packed);
+        QFETCH(qsizetype, size);
+        QFETCH(bool, unpacks);
+        const std::size_t n = platform::unpackedFrameSize(packed.constData(), std::size_t(packed.size()));
+        QCOMPARE(qsizetype(n), size);
+        if (n == 0)
+            return;
+        QByteArray out(qsizetype(n), Qt::Uninitialized);
+        QCOMPARE(platform::unpackFrame(packed.constData(), std::size_t(packed.size()), out.data(), n), unpacks);
+        if (unpacks)
+            QCOMPARE(out, QByteArray("Zażółć gęślą jaźń ").repeated(4000));
+        QVERIFY(!platform::unpackFrame(packed.constData(), std::size_t(packed.size()), out.data(), n - 1));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestResStore)
