@@ -53,6 +53,9 @@ bool canEnter(const QString &hostPath);
 FileHandle openForReading(const QString &hostPath);
 // Creates or empties a file for reading and writing (0666 less the umask).
 FileHandle createFile(const QString &hostPath);
+// Creates a file that is not there yet (nothing under its name, not even a
+// link); -1 inside the handle with errno EEXIST when something is.
+FileHandle createNewFile(const QString &hostPath);
 // Creates one folder (0777 less the umask); false with errno when it fails.
 bool makeFolder(const QString &hostPath);
 

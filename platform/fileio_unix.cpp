@@ -204,6 +204,11 @@ FileHandle createFile(const QString &hostPath)
     return FileHandle(openRetrying(hostPath, O_RDWR | O_CREAT | O_TRUNC, 0666));
 }
 
+FileHandle createNewFile(const QString &hostPath)
+{
+    return FileHandle(openRetrying(hostPath, O_RDWR | O_CREAT | O_EXCL, 0666));
+}
+
 bool makeFolder(const QString &hostPath)
 {
     const QByteArray host = hostNameBytes(hostPath);

@@ -156,17 +156,33 @@ void CreateFolderPath(const QString &path)
         qCWarning(lcSetup) << "cannot create the folder" << host << ":" << platform::lastSystemError();
 }
 
-void CopyFileWithProgress(const QString &source, const QString &dest, QObject *control)
+namespace {
+
+// The copy's target: dest itself, or the source's name inside dest when that
+// is a folder. A target that is not there yet, the usual case, is made in one
+// call: a file made anew is neither read-only nor the source.
+FileHandle openTarget(const QString &dest, const QString &source, const FileStatus &sourceSt, QString &target)
 {
-    // The destination is looked at once: a folder takes the file under the
-    // source's name, anything else is the target itself.
-    QString target = dest, host = platform::toHostPath(dest);
+    target = dest;
+    QString host = platform::toHostPath(dest);
+    if (FileHandle fd = host.isEmpty() ? FileHandle() : platform::createNewFile(host); fd.get() >= 0) {
+        platform::carryExecutePermission(fd.get(), sourceSt.mode);
+        return fd;
+    }
     FileStatus targetSt = host.isEmpty() ? FileStatus() : platform::hostStatus(host);
     if (targetSt.isFolder()) {
         target = NormalizeDirName(dest) + platform::fileNamePart(source);
         host = platform::toHostPath(target);
         targetSt = host.isEmpty() ? FileStatus() : platform::hostStatus(host);
     }
+    return createTarget(target, host, targetSt, sourceSt);
+}
+
+} // namespace
+
+void CopyFileWithProgress(const QString &source, const QString &dest, QObject *control)
+{
+    QString target = dest;
     constexpr qint64 blockSize = 8192;
     const auto buffer = std::make_unique<char[]>(blockSize);
     const ProgressProp position(control, pkPosition);
@@ -181,7 +197,7 @@ void CopyFileWithProgress(const QString &source, const QString &dest, QObject *c
             ProgressProp(control, pkMin).set(0);
             position.set(0);
         }
-        out = createTarget(target, host, targetSt, st);
+        out = openTarget(dest, source, st, target);
         qint64 copied = 0;
         qint64 n;
         do {

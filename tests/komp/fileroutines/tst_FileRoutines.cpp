@@ -180,20 +180,25 @@ private slots:
     {
         QTest::addColumn<qint64>("size");
         QTest::addColumn<QString>("positions"); // after max, min and pos 0
-        QTest::newRow("empty") << qint64(0) << "0";
-        QTest::newRow("one byte") << qint64(1) << "1";
-        QTest::newRow("one block") << qint64(8192) << "8192 8192";
-        QTest::newRow("block and a byte") << qint64(8193) << "8192 8193";
-        QTest::newRow("three blocks and some") << qint64(3 * 8192 + 5) << "8192 16384 24576 24581";
+        QTest::addColumn<bool>("targetThere"); // a longer file, overwritten without question
+        QTest::newRow("empty") << qint64(0) << "0" << true;
+        QTest::newRow("one byte") << qint64(1) << "1" << true;
+        QTest::newRow("one block") << qint64(8192) << "8192 8192" << true;
+        QTest::newRow("block and a byte") << qint64(8193) << "8192 8193" << true;
+        QTest::newRow("three blocks and some") << qint64(3 * 8192 + 5) << "8192 16384 24576 24581" << true;
+        QTest::newRow("empty, new target") << qint64(0) << "0" << false;
+        QTest::newRow("block and a byte, new target") << qint64(8193) << "8192 8193" << false;
     }
     void copy()
     {
         QFETCH(qint64, size);
         QFETCH(QString, positions);
+        QFETCH(bool, targetThere);
         const QByteArray data = makeFile("src.bin", size);
         const QDateTime stamp(QDate(2009, 5, 17), QTime(10, 20, 31, 700));
         QVERIFY(platform::setLastWriteTime("T:\\src.bin", stamp));
-        makeFile("dst.bin", 50000); // overwritten without question
+        if (targetThere)
+            makeFile("dst.bin", 50000);
         RecordingGauge g;
         g.setProgress(40);
         QCOMPARE(copy("T:\\src.bin", "T:\\dst.bin", &g), QString());
