@@ -65,6 +65,12 @@ void prepare()
     qunsetenv("QT_QPA_PLATFORM_PLUGIN_PATH");
     qunsetenv("QT_PLUGIN_PATH");
     QCoreApplication::setLibraryPaths({}); // plug-ins: the built-in ones only
+#endif
+}
+
+void dropToolkitNotes()
+{
+#ifdef TVO_BUILT_IN_TOOLKIT
     g_nextHandler = qInstallMessageHandler(dropFontFolderNote);
 #endif
 }

@@ -15,6 +15,11 @@ namespace ToolkitEnvironment {
 
 // Before the application object (and before the display check).
 void prepare();
+// After the run's own message handlers are in place, before the application
+// object: the built-in toolkit's note that it has no font folder of its own
+// (it names the folder of the machine it was built on) reaches neither the
+// terminal nor the log.
+void dropToolkitNotes();
 // After the application object: the variables as the user had them, and no
 // runtime folder that the toolkit made for itself without XDG_RUNTIME_DIR.
 void restore();

@@ -89,6 +89,7 @@ int main(int argc, char *argv[])
         return rc;
     setInstallOptions(options);
     MessageReport::install(options);
+    ToolkitEnvironment::dropToolkitNotes();
 
     QApplication qapp(argc, argv);
     ToolkitEnvironment::restore();
