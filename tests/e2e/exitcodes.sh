@@ -60,7 +60,7 @@ big="$E2E_TMP/big/setup"
 make_big_installer "$plain" "$pack" "$library" "$program" "$big" >/dev/null
 start_install "$big" "$E2E_TMP/h5"
 wait_file "$E2E_TMP/h5/TVO-DEMO/D0" 30 || fail "the extraction did not begin"
-type_key "$WIN" Escape
+key_while_running Escape
 answer 'Potwierdź' Return
 expect 4 "close on page 3 confirmed"
 [ ! -e "$E2E_TMP/h5/TVO-DEMO/TVO-DEMO.RAR" ] || fail "temporary archive left after the cancel"

@@ -62,7 +62,7 @@ echo "page 2: one box per Enter"
 home="$E2E_TMP/h2"
 start_install "$big" "$home"
 wait_file "$home/TVO-DEMO/D0" 30 || fail "the extraction did not begin"
-type_key "$WIN" Escape
+key_while_running Escape
 box="$(one_box 'Potwierdź')"
 type_key "$box" n
 wait_file "$home/Desktop/Tavro 2010 DEMO.desktop" 120 || fail "the installation did not finish after 'Nie'"

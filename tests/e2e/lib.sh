@@ -62,6 +62,18 @@ type_key() {
   xdotool key --clearmodifiers "$2"
 }
 
+# key_while_running KEY: KEY for the installer's window ($WIN) while its run
+# goes on. The installer is stopped while the key is sent, so that a fast run
+# cannot end between the test seeing it at work and the key: the key waits in
+# its X queue and is read at the next entry.
+key_while_running() {
+  xdotool windowfocus --sync "$WIN" 2>/dev/null || xdotool windowfocus "$WIN"
+  kill -STOP "$APP_PID"
+  xdotool key --clearmodifiers "$1"
+  sleep 0.1
+  kill -CONT "$APP_PID"
+}
+
 # pixel X Y: the colour of a screen pixel as #RRGGBB.
 pixel() {
   import -window root "$E2E_TMP/shot.png"
