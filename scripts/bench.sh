@@ -23,7 +23,7 @@
 #                     machine to be quiet (90)
 #
 #   quick:            bash scripts/bench.sh --quick
-#   the whole table:  bash scripts/bench.sh --big-mib 0   (ten minutes and more:
+#   the whole table:  bash scripts/bench.sh --big-mib 0   (half an hour and more:
 #                     the store's rows pack the corpus with zstd -19 and xz -9)
 #
 # It builds what is missing, makes its data on a tmpfs sized for the largest
