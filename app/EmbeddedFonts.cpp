@@ -8,7 +8,10 @@
 #include <QResource>
 
 namespace EmbeddedFonts {
+namespace {
 
+// One face as packed into the program (a zstd frame that records its size);
+// empty when the data is damaged.
 QByteArray unpack(const QByteArray &packed)
 {
     const std::size_t size = platform::unpackedFrameSize(packed.constData(), std::size_t(packed.size()));
@@ -19,6 +22,8 @@ QByteArray unpack(const QByteArray &packed)
         return {};
     return face;
 }
+
+} // namespace
 
 int registerAll()
 {

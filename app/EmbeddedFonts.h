@@ -2,13 +2,7 @@
 // The shipped program carries the faces its layouts are drawn with, so that
 // the pages look the same on every system, fonts installed there or not.
 
-#include <QByteArray>
-
 namespace EmbeddedFonts {
-
-// One face as packed into the program (a zstd frame that records its size);
-// empty when the data is damaged.
-QByteArray unpack(const QByteArray &packed);
 
 // Registers every face compiled in under :/fonts with the font database;
 // returns how many were taken. A build without them registers none (the
