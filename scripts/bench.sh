@@ -183,16 +183,17 @@ begin_group() {
     G_LOAD=$(load1); G_BUSY=$(busy_ticks); G_STEAL=$(steal_ticks); G_OWN=$(own_ticks); G_T=$(now)
 }
 end_group() { # sets MEASURE: "before after others flag steal"
-    local load busy steal own t
-    load=$(load1); busy=$(busy_ticks); steal=$(steal_ticks); own=$(own_ticks); t=$(now)
+    local load busy steal own w
+    load=$(load1); busy=$(busy_ticks); steal=$(steal_ticks); own=$(own_ticks)
+    w=$(awk -v a="$G_T" -v b="$(now)" 'BEGIN{print b-a}') # seconds of the group
     MEASURE=$(awk -v l0="$G_LOAD" -v l1="$load" -v b=$((busy - G_BUSY)) -v o=$((own - G_OWN)) -v st=$((steal - G_STEAL)) -v hz="$HZ" \
-        -v w="$(awk -v a="$G_T" -v b="$t" 'BEGIN{print b-a}')" -v lim="$LIMIT" 'BEGIN{
+        -v w="$w" -v lim="$LIMIT" 'BEGIN{
             others = w > 0 ? (b - o) / hz / w : 0; if (others < 0) others = 0
             steal = w > 0 ? st / hz / w : 0
             printf "%s %s %.2f %d %.2f", l0, l1, others, (l0 > lim || others > lim), steal }')
     echo "  load $G_LOAD -> $load, others' CPU $(cut -d' ' -f3 <<<"$MEASURE") cores, of which the host's steal $(cut -d' ' -f5 <<<"$MEASURE") (limit $LIMIT)"
     # Who the others were: the processes alive throughout that used the most.
-    proc_ticks | awk -v hz="$HZ" -v w="$(awk -v a="$G_T" -v b="$t" 'BEGIN{print b-a}')" -v xvfb="$XVFB_PID" -v me=$$ '
+    proc_ticks | awk -v hz="$HZ" -v w="$w" -v xvfb="$XVFB_PID" -v me=$$ '
         NR==FNR {t0[$1]=$2; next}
         ($1 in t0) && $1 != xvfb && $1 != me && w > 0 {d=($2-t0[$1])/hz/w; if (d >= 0.02) printf "    %.2f cores %s\n", d, $3}' \
         "$DATA/procs0" - | sort -rn -k1 | awk 'NR <= 3'
