@@ -93,7 +93,8 @@ int main(int argc, char *argv[])
 
     QApplication qapp(argc, argv);
     ToolkitEnvironment::restore();
-    EmbeddedFonts::registerAll();
+    if (options.showsWindow()) // nothing is drawn without a window
+        EmbeddedFonts::registerAll();
     App::initModules();
     Accessible::install();
 

@@ -26,12 +26,14 @@ namespace {
 
 // Removes one of the installation's own files, only while its name still
 // refers to the file written (another file put there stays), and logs it.
+// The last close, where the system frees the archive's space, runs while
+// the run goes on; the run waits for it at its end.
 void removeTemporary(platform::TempFile &file, const QString &path)
 {
     if (!file.isCreated())
         return;
     const bool ours = file.nameIsOurs();
-    if (file.remove())
+    if (file.removeClosingInBackground())
         InstallLog::write(QStringLiteral("Removed the temporary file ") + path);
     else if (!ours)
         InstallLog::write(QStringLiteral("Left ") + path + QStringLiteral(" alone: it is not the file the installer wrote"));
@@ -77,6 +79,7 @@ void TForm1::RunInstallation()
         App::terminate();
     }
     writeUninstallData(); // also after a failure: what is there can be removed again
+    platform::finishBackgroundCloses();
     SetBusyCursor(false, false);
     ShowPage(4);
 }

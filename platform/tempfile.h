@@ -65,6 +65,11 @@ public:
     // file put at the name is left alone. Then forgets the file. True when
     // the name was removed.
     bool remove();
+    // The same, but the descriptor is closed on a thread of its own: the last
+    // close of a large removed file is where the system frees its space,
+    // tens of milliseconds for a few hundred megabytes, which the caller
+    // need not wait for. finishBackgroundCloses() waits for them.
+    bool removeClosingInBackground();
     // Forgets the file without removing it (the descriptor is closed).
     void keep();
 
@@ -77,6 +82,10 @@ private:
     std::string m_path;
     FileId m_id;
 };
+
+// Waits until every descriptor handed to removeClosingInBackground() is
+// closed.
+void finishBackgroundCloses();
 
 // Where the process's descriptors are seen (/proc/self/fd); tests point it at
 // a missing folder to run the fallbacks. Empty restores it.

@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -103,20 +104,25 @@ private slots:
     }
 
     // The clean-up removes a name only while it still refers to the file
-    // that was created; whatever someone put there instead stays.
+    // that was created; whatever someone put there instead stays. Closing
+    // in the background changes when the descriptor goes, nothing else.
     void removeOnlyWhileTheNameIsOurs_data()
     {
         QTest::addColumn<QString>("meanwhile");
+        QTest::addColumn<bool>("background");
         QTest::addColumn<bool>("removed");
         QTest::addColumn<QByteArray>("left"); // at the name afterwards
-        QTest::newRow("untouched") << "" << true << QByteArray("<missing>");
-        QTest::newRow("replaced by another file") << "file" << false << QByteArray("theirs");
-        QTest::newRow("replaced by a link to ours") << "link" << false << QByteArray("ours");
-        QTest::newRow("removed by someone") << "gone" << false << QByteArray("<missing>");
+        QTest::newRow("untouched") << "" << false << true << QByteArray("<missing>");
+        QTest::newRow("replaced by another file") << "file" << false << false << QByteArray("theirs");
+        QTest::newRow("replaced by a link to ours") << "link" << false << false << QByteArray("ours");
+        QTest::newRow("removed by someone") << "gone" << false << false << QByteArray("<missing>");
+        QTest::newRow("untouched, closed in the background") << "" << true << true << QByteArray("<missing>");
+        QTest::newRow("replaced, closed in the background") << "file" << true << false << QByteArray("theirs");
     }
     void removeOnlyWhileTheNameIsOurs()
     {
         QFETCH(QString, meanwhile);
+        QFETCH(bool, background);
         QFETCH(bool, removed);
         QFETCH(QByteArray, left);
         const QString name = p("t/TVO-DEMO.RAR");
@@ -132,9 +138,12 @@ private slots:
         } else if (meanwhile == "gone") {
             QVERIFY(QFile::remove(name));
         }
-        QCOMPARE(f.remove(), removed);
+        const int fd = f.fd();
+        QCOMPARE(background ? f.removeClosingInBackground() : f.remove(), removed);
         QVERIFY(!f.isCreated());
         QCOMPARE(readAll(name), left);
+        finishBackgroundCloses();
+        QCOMPARE(::fcntl(fd, F_GETFD), -1); // closed, one way or the other
     }
 
     void ownershipEndsWithTheObject()
