@@ -50,6 +50,9 @@ TForm1::TForm1(QWidget *parent)
         WizardLook::arrange(this);
     }
     ui->lblKopiowanie->adjustSize();
+    // The name at work changes with every entry, thousands of times a
+    // second: a label of fixed size asks its page for no new layout each time.
+    ui->lblPlik->setFixedSize(ui->lblPlik->size());
     qApp->installEventFilter(this); // key preview
     SetMainForm(this);
     if (const QScreen *s = QGuiApplication::primaryScreen())

@@ -110,8 +110,17 @@ public:
     }
     void set(qint32 value) const
     {
-        if (m_prop.isValid())
+        if (!m_prop.isValid())
+            return;
+        if (m_prop.metaType() != QMetaType::fromType<int>()) {
             m_prop.write(m_control, QVariant(value));
+            return;
+        }
+        // An int property is written as write() writes it, without the
+        // variant and its conversion: this runs for every block copied.
+        int status = -1, flags = 0;
+        void *argv[] = {&value, nullptr, &status, &flags};
+        QMetaObject::metacall(m_control, QMetaObject::WriteProperty, m_prop.propertyIndex(), argv);
     }
 
 private:

@@ -19,10 +19,12 @@ int nearest(long double v) { return int(std::nearbyintl(v)); } // default mode: 
 
 int percent(qint32 min, qint32 max, qint32 progress)
 {
-    const long double span = (long double)max - (long double)min;
+    // In 64 bits the product is exact and the division truncates towards
+    // zero: the whole percent, as the exact quotient has it.
+    const qint64 span = qint64(max) - qint64(min);
     if (span == 0)
         return 0;
-    return int(std::truncl(((long double)progress - (long double)min) * 100.0L / span));
+    return int((qint64(progress) - qint64(min)) * 100 / span);
 }
 
 QString percentText(int percent) { return QString::asprintf("%d%%", percent); }
