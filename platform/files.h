@@ -34,6 +34,10 @@ std::int64_t diskFreeBytes(const QString &path);
 std::uint32_t toDosDateTime(const QDateTime &t);
 std::uint32_t toDosDateTime(std::int64_t unixSeconds);
 QDateTime fromDosDateTime(std::uint32_t dos);
+// The instant that toDosDateTime and fromDosDateTime make of unixSeconds, in
+// seconds, without a QDateTime: for every file a copy writes. In the hour
+// that a change from summer time repeats, it keeps the instant's own offset.
+std::int64_t dosRoundedTime(std::int64_t unixSeconds);
 
 // Without TZ in the environment the C library checks the system's zone file
 // again at each of many local-time conversions (the unrar library's, Qt's):

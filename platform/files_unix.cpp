@@ -89,6 +89,25 @@ QDateTime fromDosDateTime(std::uint32_t dos)
     return QDateTime(d, tm, Qt::LocalTime);
 }
 
+std::int64_t dosRoundedTime(std::int64_t unixSeconds)
+{
+    struct tm tm {};
+    const time_t secs = time_t(unixSeconds);
+    if (!localtime_r(&secs, &tm))
+        tm = {};
+    if (tm.tm_year < 80) {
+        tm = {};
+        tm.tm_year = 80, tm.tm_mday = 1, tm.tm_isdst = -1;
+    } else if (tm.tm_year > 207) {
+        tm = {};
+        tm.tm_year = 207, tm.tm_mon = 11, tm.tm_mday = 31, tm.tm_hour = 23, tm.tm_min = 59, tm.tm_sec = 58;
+        tm.tm_isdst = -1;
+    } else {
+        tm.tm_sec = std::min(tm.tm_sec, 59) / 2 * 2;
+    }
+    return std::int64_t(mktime(&tm));
+}
+
 QDateTime lastWriteTime(const QString &path)
 {
     const FileStatus s = hostStatus(toHostPath(path));

@@ -97,8 +97,7 @@ void writeBlock(int fd, const char *buf, qint64 size)
 // The source's last-write time in the packed format's 2-second steps.
 void carryLastWriteTime(int fd, const FileStatus &source)
 {
-    const QDateTime t = platform::fromDosDateTime(platform::toDosDateTime(source.mtimeSec));
-    platform::setModificationTime(fd, t.toSecsSinceEpoch(), 0);
+    platform::setModificationTime(fd, platform::dosRoundedTime(source.mtimeSec), 0);
 }
 
 // The control's property of one kind, looked up once per copy.

@@ -120,6 +120,10 @@ private slots:
                                      << QDateTime(QDate(1980, 1, 1), QTime(0, 0));
         QTest::newRow("after 2107") << QDateTime(QDate(2200, 6, 1), QTime(12, 0))
                                     << QDateTime(QDate(2107, 12, 31), QTime(23, 59, 58));
+        QTest::newRow("even second, summer") << QDateTime(QDate(2026, 7, 1), QTime(8, 0, 2))
+                                             << QDateTime(QDate(2026, 7, 1), QTime(8, 0, 2));
+        QTest::newRow("last second of a year") << QDateTime(QDate(2025, 12, 31), QTime(23, 59, 59))
+                                               << QDateTime(QDate(2025, 12, 31), QTime(23, 59, 58));
     }
     void dosDateTime()
     {
@@ -127,6 +131,7 @@ private slots:
         QFETCH(QDateTime, packed);
         QCOMPARE(fromDosDateTime(toDosDateTime(time)), packed);
         QCOMPARE(fromDosDateTime(toDosDateTime(time.toSecsSinceEpoch())), packed);
+        QCOMPARE(dosRoundedTime(time.toSecsSinceEpoch()), packed.toSecsSinceEpoch());
     }
 
     void freeSpace()
