@@ -64,20 +64,36 @@ std::int64_t diskFreeBytes(const QString &path)
     return std::int64_t(sv.f_bavail) * std::int64_t(sv.f_frsize);
 }
 
-std::uint32_t toDosDateTime(std::int64_t unixSeconds)
+namespace {
+
+// The local time of unixSeconds as the packed format holds it: clamped to
+// 1980-01-01 00:00:00 .. 2107-12-31 23:59:58, seconds rounded down to even.
+// localtime_r, unlike a QDateTime conversion, does not look at the time zone
+// again for every call.
+struct tm dosLocalTime(std::int64_t unixSeconds)
 {
-    constexpr std::uint32_t first = (1u << 21) | (1u << 16); // 1980-01-01 00:00:00
-    constexpr std::uint32_t last = 0xFF9FBF7Du;              // 2107-12-31 23:59:58
-    // localtime_r, unlike a QDateTime conversion, does not look at the time
-    // zone again for every call.
     struct tm tm {};
     const time_t secs = time_t(unixSeconds);
-    if (!localtime_r(&secs, &tm) || tm.tm_year < 80)
-        return first;
-    if (tm.tm_year > 207)
-        return last;
+    if (!localtime_r(&secs, &tm) || tm.tm_year < 80) {
+        tm = {};
+        tm.tm_year = 80, tm.tm_mday = 1, tm.tm_isdst = -1;
+    } else if (tm.tm_year > 207) {
+        tm = {};
+        tm.tm_year = 207, tm.tm_mon = 11, tm.tm_mday = 31, tm.tm_hour = 23, tm.tm_min = 59, tm.tm_sec = 58;
+        tm.tm_isdst = -1;
+    } else {
+        tm.tm_sec = std::min(tm.tm_sec, 59) / 2 * 2;
+    }
+    return tm;
+}
+
+} // namespace
+
+std::uint32_t toDosDateTime(std::int64_t unixSeconds)
+{
+    const struct tm tm = dosLocalTime(unixSeconds);
     return std::uint32_t(tm.tm_year - 80) << 25 | std::uint32_t(tm.tm_mon + 1) << 21 | std::uint32_t(tm.tm_mday) << 16
-        | std::uint32_t(tm.tm_hour) << 11 | std::uint32_t(tm.tm_min) << 5 | std::uint32_t(std::min(tm.tm_sec, 59) / 2);
+        | std::uint32_t(tm.tm_hour) << 11 | std::uint32_t(tm.tm_min) << 5 | std::uint32_t(tm.tm_sec / 2);
 }
 
 std::uint32_t toDosDateTime(const QDateTime &t) { return toDosDateTime(t.toSecsSinceEpoch()); }
@@ -91,20 +107,7 @@ QDateTime fromDosDateTime(std::uint32_t dos)
 
 std::int64_t dosRoundedTime(std::int64_t unixSeconds)
 {
-    struct tm tm {};
-    const time_t secs = time_t(unixSeconds);
-    if (!localtime_r(&secs, &tm))
-        tm = {};
-    if (tm.tm_year < 80) {
-        tm = {};
-        tm.tm_year = 80, tm.tm_mday = 1, tm.tm_isdst = -1;
-    } else if (tm.tm_year > 207) {
-        tm = {};
-        tm.tm_year = 207, tm.tm_mon = 11, tm.tm_mday = 31, tm.tm_hour = 23, tm.tm_min = 59, tm.tm_sec = 58;
-        tm.tm_isdst = -1;
-    } else {
-        tm.tm_sec = std::min(tm.tm_sec, 59) / 2 * 2;
-    }
+    struct tm tm = dosLocalTime(unixSeconds);
     return std::int64_t(mktime(&tm));
 }
 
