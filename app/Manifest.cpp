@@ -1,6 +1,7 @@
 #include "Manifest.h"
 
 #include <QHash>
+#include <QVarLengthArray>
 
 #include "DesktopIntegration.h"
 #include "Exceptions.h"
@@ -12,25 +13,36 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <charconv>
 
 namespace {
 
 const QByteArray kHeader = "TVO-MANIFEST 1";
 
-QByteArray escaped(const QString &path)
+// Appends the path's bytes as on disk (also where they are not UTF-8), with
+// the backslash and the line breaks escaped; runs between them are copied whole.
+void appendEscaped(QByteArray &out, const QString &path)
 {
-    QByteArray out;
-    for (const char c : platform::hostNameBytes(path)) { // bytes as on disk, also where they are not UTF-8
-        if (c == '\\')
-            out += "\\\\";
-        else if (c == '\n')
-            out += "\\n";
-        else if (c == '\r')
-            out += "\\r";
-        else
-            out += c;
+    const QByteArray bytes = platform::hostNameBytes(path);
+    const char *p = bytes.constData();
+    const char *const end = p + bytes.size();
+    while (p < end) {
+        const char *q = p;
+        while (q < end && *q != '\\' && *q != '\n' && *q != '\r')
+            ++q;
+        out.append(p, q - p);
+        if (q == end)
+            break;
+        out.append(*q == '\\' ? "\\\\" : *q == '\n' ? "\\n" : "\\r", 2);
+        p = q + 1;
     }
-    return out;
+}
+
+void appendNumber(QByteArray &out, qint64 value)
+{
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(digits, end - digits).append(' ');
 }
 
 bool unescaped(const QByteArray &in, QString &path)
@@ -73,7 +85,7 @@ bool holds(const QString &folder, const QString &path)
 QString pathProblem(const QString &path, platform::FileStamp::Kind kind, const QString &target,
                     const QStringList &outside)
 {
-    if (QDir::isAbsolutePath(path)) {
+    if (isOutsideTarget(path)) {
         if (QDir::cleanPath(path) != path)
             return QStringLiteral("ścieżka nie jest w postaci prostej");
         if (kind == platform::FileStamp::Folder) {
@@ -101,13 +113,18 @@ QString pathProblem(const QString &path, platform::FileStamp::Kind kind, const Q
 QByteArray manifestText(const Manifest &manifest)
 {
     QByteArray text = kHeader + '\n';
+    text.reserve(text.size() + manifest.size() * 96);
     for (const ManifestEntry &e : manifest) {
         const auto &s = e.stamp;
-        if (s.kind == platform::FileStamp::Folder)
-            text += "D " + escaped(e.path) + '\n';
-        else
-            text += (s.kind == platform::FileStamp::Link ? "L " : "F ") + QByteArray::number(s.size) + ' '
-                    + QByteArray::number(s.mtimeNs) + ' ' + escaped(e.path) + '\n';
+        if (s.kind == platform::FileStamp::Folder) {
+            text.append("D ", 2);
+        } else {
+            text.append(s.kind == platform::FileStamp::Link ? "L " : "F ", 2);
+            appendNumber(text, s.size);
+            appendNumber(text, s.mtimeNs);
+        }
+        appendEscaped(text, e.path);
+        text.append('\n');
     }
     return text + "END " + QByteArray::number(manifest.size()) + ' ' + crcHex(text).toLatin1() + '\n';
 }
@@ -161,7 +178,7 @@ Manifest parseManifest(const QByteArray &text, const QString &targetFolder, cons
     }
     QStringList outside;
     for (const ManifestEntry &e : manifest)
-        if (e.stamp.kind != platform::FileStamp::Folder && QDir::isAbsolutePath(e.path))
+        if (e.stamp.kind != platform::FileStamp::Folder && isOutsideTarget(e.path))
             outside << e.path;
     for (qsizetype i = 0; i < manifest.size(); ++i) {
         const QString problem = pathProblem(manifest[i].path, manifest[i].stamp.kind, target, outside);
@@ -201,16 +218,44 @@ void InstallRecord::add(const QString &path)
 
 void InstallRecord::addBelowTarget(const QString &relName)
 {
-    QString rel = relName;
-    rel.replace('\\', '/');
-    const QStringList parts = rel.split('/', Qt::SkipEmptyParts);
-    QString sofar;
-    for (const QString &part : parts) {
-        if (part == QLatin1String(".") || part == QLatin1String(".."))
-            return; // never recorded: nothing is written there
-        sofar += (sofar.isEmpty() ? QString() : QStringLiteral("/")) + part;
-        add(sofar);
+    // The path with '/' between its parts, up to a "." or ".." part: nothing
+    // is ever written there, so it and what follows are never recorded.
+    QString rel(relName.size(), Qt::Uninitialized);
+    char16_t *const begin = reinterpret_cast<char16_t *>(rel.data());
+    char16_t *d = begin;
+    const char16_t *text = QStringView(relName).utf16();
+    const qsizetype n = relName.size();
+    QVarLengthArray<qsizetype, 16> ends; // where each part ends in rel
+    bool stopped = false;
+    for (qsizetype i = 0; i < n && !stopped;) {
+        qsizetype j = i;
+        while (j < n && text[j] != u'/' && text[j] != u'\\')
+            ++j;
+        const qsizetype len = j - i;
+        if ((len == 1 && text[i] == u'.') || (len == 2 && text[i] == u'.' && text[i + 1] == u'.')) {
+            stopped = true;
+        } else if (len > 0) {
+            if (d != begin)
+                *d++ = u'/';
+            d = std::copy_n(text + i, len, d);
+            ends.append(d - begin);
+        }
+        i = j + 1;
     }
+    if (ends.isEmpty())
+        return;
+    rel.truncate(d - begin);
+    // The folders above a recorded path are recorded with it: when the
+    // entry's own folder is known, only the entry is new (the usual case).
+    const qsizetype folders = ends.size() - 1;
+    if (stopped || folders == 0 || !m_recorded.contains(rel.left(ends[folders - 1]))) {
+        for (qsizetype k = 0; k < folders; ++k)
+            add(rel.left(ends[k]));
+    }
+    if (!stopped)
+        add(rel);
+    else
+        add(rel.left(ends.back()));
 }
 
 void InstallRecord::addCreatedFolders(const QStringList &hostFolders)
@@ -225,7 +270,7 @@ void InstallRecord::addOutside(const QString &hostFile) { add(QDir::cleanPath(ho
 
 void manifestLocation(const QString &path, const QString &target, QString &root, QString &rel)
 {
-    if (QDir::isAbsolutePath(path)) {
+    if (isOutsideTarget(path)) {
         root = QFileInfo(path).absolutePath();
         rel = QFileInfo(path).fileName();
     } else {
@@ -242,7 +287,7 @@ Manifest InstallRecord::stamped(const Manifest &previous) const
     {
         QStringList inTarget;
         const auto collect = [&inTarget](const QString &path) {
-            if (!QDir::isAbsolutePath(path) && path != QLatin1String("."))
+            if (!isOutsideTarget(path) && path != QLatin1String("."))
                 inTarget << path;
         };
         for (const ManifestEntry &old : previous)
@@ -250,17 +295,19 @@ Manifest InstallRecord::stamped(const Manifest &previous) const
         for (const QString &path : m_paths)
             collect(path);
         // '/' before every other character keeps a folder's items together.
-        std::sort(inTarget.begin(), inTarget.end(), [](const QString &a, const QString &b) {
+        // Recorded folder by folder, the list is mostly in that order already.
+        const auto before = [](const QString &a, const QString &b) {
+            const char16_t *pa = QStringView(a).utf16(), *pb = QStringView(b).utf16();
             const qsizetype n = std::min(a.size(), b.size());
-            for (qsizetype i = 0; i < n; ++i) {
-                if (a[i] == b[i])
-                    continue;
-                if (a[i] == '/' || b[i] == '/')
-                    return a[i] == '/';
-                return a[i] < b[i];
-            }
-            return a.size() < b.size();
-        });
+            const auto [ia, ib] = std::mismatch(pa, pa + n, pb);
+            if (ia == pa + n)
+                return a.size() < b.size();
+            if (*ia == u'/' || *ib == u'/')
+                return *ia == u'/';
+            return *ia < *ib;
+        };
+        if (!std::is_sorted(inTarget.cbegin(), inTarget.cend(), before))
+            std::sort(inTarget.begin(), inTarget.end(), before);
         platform::StampReader reader(m_target);
         for (const QString &path : inTarget)
             if (!below.contains(path))

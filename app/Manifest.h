@@ -30,6 +30,11 @@ struct ManifestEntry {
 };
 using Manifest = QList<ManifestEntry>;
 
+// Whether a path names something outside the target: a host path, which
+// starts with '/'. Every other path is below the target, also one whose
+// first name starts with ':'.
+inline bool isOutsideTarget(const QString &path) { return path.startsWith(u'/'); }
+
 // Where an item lies: the folder to descend from (the target, or the
 // parent folder of an absolute path) and the path below it ("" for the
 // folder itself).

@@ -46,7 +46,7 @@ namespace {
 
 int depth(const ManifestEntry &e)
 {
-    if (QDir::isAbsolutePath(e.path))
+    if (isOutsideTarget(e.path))
         return -1000 + int(e.path.count('/')); // above the target: after everything below it
     return e.path == QLatin1String(".") ? 0 : int(e.path.count('/')) + 1;
 }
@@ -69,7 +69,7 @@ bool removeCaches(const QString &folder)
 
 QString shown(const QString &targetFolder, const QString &path)
 {
-    return QDir::isAbsolutePath(path) ? path : QDir::cleanPath(QDir(targetFolder).filePath(path));
+    return isOutsideTarget(path) ? path : QDir::cleanPath(targetFolder + u'/' + path);
 }
 
 } // namespace
@@ -83,7 +83,7 @@ UninstallReport removeInstallation(const QString &targetFolder, const Manifest &
         QString root, rel, error;
         manifestLocation(e.path, target, root, rel);
         auto status = platform::removeBelow(root, rel, e.stamp, &error);
-        if (status == platform::RemoveStatus::NotEmpty && QDir::isAbsolutePath(e.path) && removeCaches(e.path))
+        if (status == platform::RemoveStatus::NotEmpty && isOutsideTarget(e.path) && removeCaches(e.path))
             status = platform::removeBelow(root, rel, e.stamp, &error);
         switch (status) {
         case platform::RemoveStatus::Removed:
@@ -95,7 +95,7 @@ UninstallReport removeInstallation(const QString &targetFolder, const Manifest &
             report.kept << shown(target, e.path);
             break;
         case platform::RemoveStatus::NotEmpty:
-            if (!QDir::isAbsolutePath(e.path))
+            if (!isOutsideTarget(e.path))
                 fullFolders << rel;
             break;
         case platform::RemoveStatus::Failed:

@@ -100,4 +100,5 @@ private:
     App::ExitCode m_runResult = App::ExitInstalled;
     bool m_errorShown = false; // the run reported an error before it stopped
     std::unique_ptr<InstallRecord> m_record;
+    InstallRecord *m_runRecord = nullptr; // the record of the run under way: its target is fixed
 };

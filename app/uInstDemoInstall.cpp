@@ -57,6 +57,8 @@ void TForm1::RunInstallation()
     SetBusyCursor(true, false); // the hourglass, through the program's cursor stack
     m_runResult = App::ExitInstalled;
     m_errorShown = false;
+    m_runRecord = &installRecord();
+    const auto unpin = qScopeGuard([this] { m_runRecord = nullptr; });
     try {
         if (HasEmbeddedLibrary())
             installFromPayload();
@@ -128,7 +130,8 @@ void TForm1::installFromPayload()
 void TForm1::UnRARExtractFile(QObject *, const QString &fileName, bool &)
 {
     ui->lblPlik->setText(fileName);
-    InstallLog::write(QStringLiteral("Extracting ") + fileName);
+    if (InstallLog::isOpen()) // the text is made only for a log
+        InstallLog::write(QStringLiteral("Extracting ") + fileName);
     installRecord().addBelowTarget(fileName);
     ProgressTick();
 }
@@ -173,7 +176,8 @@ void TForm1::CreateTargetSubfolder(const QString &relName)
 {
     installRecord().addBelowTarget(relName);
     CreateFolderPath(ui->edKatalog->text() + relName);
-    InstallLog::write(QStringLiteral("Created the folder ") + relName);
+    if (InstallLog::isOpen())
+        InstallLog::write(QStringLiteral("Created the folder ") + relName);
     ProgressTick();
 }
 
@@ -185,7 +189,8 @@ void TForm1::CopyOneFile(const QString &relName)
     installRecord().addBelowTarget(relName);
     try {
         CopyFileWithProgress(source, dest, gaugePlik);
-        InstallLog::write(QStringLiteral("Copied ") + relName);
+        if (InstallLog::isOpen())
+            InstallLog::write(QStringLiteral("Copied ") + relName);
     } catch (const std::exception &) {
         const QString title = QStringLiteral("Błąd przy kopiowaniu pliku !");
         const QString text = QStringLiteral("Nie można skopiować pliku ") + platform::fileNamePart(source)

@@ -16,6 +16,8 @@
 
 InstallRecord &TForm1::installRecord()
 {
+    if (m_runRecord) // asked for every entry: the folder's host path is not made again
+        return *m_runRecord;
     const QString target = QDir::cleanPath(platform::toHostPath(ui->edKatalog->text()));
     if (!m_record || m_record->target() != target) { // a new target starts a new record
         m_record = std::make_unique<InstallRecord>();

@@ -5,6 +5,8 @@
 #include <QProcessEnvironment>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace platform {
 namespace {
 
@@ -50,35 +52,45 @@ QChar driveHolding(const QString &hostPath)
 }
 
 // Joins segments under a root, resolving "." and ".." without leaving it.
-// One pass over the text into one string: it runs for every file an
-// installation touches.
-QString joinUnder(const QString &root, const QStringList &base, const QString &rest)
+// One pass over the text into one buffer sized beforehand: it runs for
+// several paths of every file an installation touches.
+QString joinUnder(const QString &root, const QStringList &base, QStringView rest)
 {
-    QString out = root == QLatin1String("/") ? QString() : root;
-    const qsizetype floor = out.size(); // ".." stops at the root
-    qsizetype size = out.size() + rest.size() + 1;
+    const qsizetype rootSize = root == QLatin1String("/") ? 0 : root.size(); // ".." stops here
+    qsizetype size = rootSize + rest.size() + 1;
     for (const QString &p : base)
         size += p.size() + 1;
-    out.reserve(size);
+    QString out(size, Qt::Uninitialized);
+    char16_t *const begin = reinterpret_cast<char16_t *>(out.data());
+    char16_t *d = begin;
+    const auto put = [&d](const char16_t *from, qsizetype n) {
+        *d++ = u'/';
+        std::copy_n(from, n, d);
+        d += n;
+    };
+    std::copy_n(QStringView(root).utf16(), rootSize, d);
+    d += rootSize;
     for (const QString &p : base)
-        out.append('/').append(p);
-    const QChar *text = rest.constData();
+        put(QStringView(p).utf16(), p.size());
+    const char16_t *text = rest.utf16();
     const qsizetype n = rest.size();
     for (qsizetype i = 0; i < n;) {
         qsizetype j = i;
-        while (j < n && text[j] != '/' && text[j] != '\\')
+        while (j < n && text[j] != u'/' && text[j] != u'\\')
             ++j;
-        const QStringView seg(text + i, j - i);
-        if (seg == u"..") {
-            const qsizetype cut = out.lastIndexOf('/');
-            if (cut >= floor)
-                out.truncate(cut);
-        } else if (!seg.isEmpty() && seg != u".") {
-            out.append('/').append(seg);
+        const qsizetype len = j - i;
+        if (len == 2 && text[i] == u'.' && text[i + 1] == u'.') {
+            while (d > begin + rootSize && *--d != u'/') {
+            }
+        } else if (len > 0 && !(len == 1 && text[i] == u'.')) {
+            put(text + i, len);
         }
         i = j + 1;
     }
-    return out.isEmpty() ? QStringLiteral("/") : out;
+    if (d == begin)
+        return QStringLiteral("/");
+    out.truncate(d - begin);
+    return out;
 }
 
 QStringList relativeParts(const QString &root, const QString &hostFolder)
@@ -116,8 +128,8 @@ QString toHostPath(const QString &path)
         const QString root = driveRoot(letter);
         if (root.isEmpty())
             return {};
-        QString rest = path.mid(2);
-        if (rest.startsWith('\\') || rest.startsWith('/'))
+        const QStringView rest = QStringView(path).mid(2);
+        if (rest.startsWith(u'\\') || rest.startsWith(u'/'))
             return joinUnder(root, {}, rest);
         // "C:name" is relative to the current folder when that lies on C:.
         const QString cwd = QDir::cleanPath(QDir::currentPath());

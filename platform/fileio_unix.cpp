@@ -1,6 +1,7 @@
 #include "fileio.h"
 #include "files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -54,6 +55,8 @@ bool isRawByteChar(char16_t c) { return c >= kRawByteBase + 0x80 && c <= kRawByt
 QString hostNameFromBytes(const char *bytes, std::size_t len)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(bytes);
+    if (std::all_of(p, p + len, [](unsigned char b) { return b < 0x80; })) // most names: a character a byte
+        return QString::fromLatin1(bytes, qsizetype(len));
     std::size_t i = 0;
     char32_t cp;
     while (i < len) {
@@ -98,6 +101,12 @@ bool hasRawBytes(const QString &name)
 
 QByteArray hostNameBytes(const QString &name)
 {
+    const char16_t *c16 = QStringView(name).utf16();
+    if (std::all_of(c16, c16 + name.size(), [](char16_t c) { return c < 0x80; })) { // a byte a character
+        QByteArray out(name.size(), Qt::Uninitialized);
+        std::transform(c16, c16 + name.size(), out.data(), [](char16_t c) { return char(c); });
+        return out;
+    }
     if (!hasRawBytes(name))
         return name.toUtf8();
     QByteArray out;

@@ -107,6 +107,13 @@ QDateTime fromDosDateTime(std::uint32_t dos)
 
 std::int64_t dosRoundedTime(std::int64_t unixSeconds)
 {
+    const time_t secs = time_t(unixSeconds);
+    struct tm local {};
+    // Within the range only the seconds change, and the offsets of the zones
+    // since 1980 are whole minutes: the instant moves back by what is cut off
+    // (mktime, the costly half, is left for the clamped ends).
+    if (localtime_r(&secs, &local) && local.tm_year >= 80 && local.tm_year <= 207)
+        return unixSeconds - (local.tm_sec - std::min(local.tm_sec, 59) / 2 * 2);
     struct tm tm = dosLocalTime(unixSeconds);
     return std::int64_t(mktime(&tm));
 }

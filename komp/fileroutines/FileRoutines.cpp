@@ -284,6 +284,17 @@ QMetaProperty TProgressList::ControlProp(const QObject *control, TProgressPropKi
     if (!control)
         return {};
     const QMetaObject *mo = control->metaObject();
+    if (m_last.cls != mo || m_last.entries != m_entries.size()) {
+        m_last.cls = mo;
+        m_last.entries = m_entries.size();
+        for (const TProgressPropKind k : {pkMax, pkMin, pkPosition})
+            m_last.props[k] = lookUp(mo, k);
+    }
+    return m_last.props[kind];
+}
+
+QMetaProperty TProgressList::lookUp(const QMetaObject *mo, TProgressPropKind kind) const
+{
     const int i = IndexOfClass(mo);
     if (i < 0)
         return {};

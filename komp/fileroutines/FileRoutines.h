@@ -46,11 +46,20 @@ public:
     int Count() const { return int(m_entries.size()); }
 
 private:
+    QMetaProperty lookUp(const QMetaObject *cls, TProgressPropKind kind) const;
     struct Entry {
         const QMetaObject *cls;
         QString maxProp, minProp, posProp;
     };
     QList<Entry> m_entries;
+    // The last class asked for, with its three properties: a copy asks
+    // for them for every file.
+    struct Lookup {
+        const QMetaObject *cls = nullptr;
+        qsizetype entries = -1; // m_entries.size() when it was made
+        QMetaProperty props[3];
+    };
+    mutable Lookup m_last;
 };
 
 // The process-wide list, made on first use.

@@ -229,6 +229,41 @@ private slots:
         QCOMPARE(m[1].stamp.size, 1);
     }
 
+    // The folders on the way to each entry are recorded once, after the
+    // entries that need them; nothing from a "." or ".." part on.
+    void recordsTheFoldersOnTheWay_data()
+    {
+        QTest::addColumn<QStringList>("added");
+        QTest::addColumn<QStringList>("listed");
+        QTest::newRow("siblings") << QStringList{"a\\b\\c.txt", "a\\b\\d.txt"}
+                                  << QStringList{"a/b/c.txt", "a/b/d.txt", "a", "a/b"};
+        QTest::newRow("shallower after deeper") << QStringList{"a\\b\\c.txt", "a\\y.txt"}
+                                                << QStringList{"a/b/c.txt", "a/y.txt", "a", "a/b"};
+        QTest::newRow("folder, then its file") << QStringList{"a", "a\\x.txt"} << QStringList{"a/x.txt", "a"};
+        QTest::newRow("doubled and mixed separators") << QStringList{"a//b/\\c.txt"}
+                                                      << QStringList{"a/b/c.txt", "a", "a/b"};
+        QTest::newRow("up to a dotdot part") << QStringList{"a\\b\\..\\c.txt"} << QStringList{"a", "a/b"};
+        QTest::newRow("a dot part first") << QStringList{".\\x.txt", "..\\y.txt"} << QStringList{};
+        QTest::newRow("a name with a colon") << QStringList{":c.txt", "a\\:c.txt"} << QStringList{":c.txt", "a/:c.txt", "a"};
+    }
+    void recordsTheFoldersOnTheWay()
+    {
+        QFETCH(QStringList, added);
+        QFETCH(QStringList, listed);
+        const QString t = tmp.filePath(QStringLiteral("way/") + QTest::currentDataTag());
+        for (const char *f : {"a/b/c.txt", "a/b/d.txt", "a/y.txt", "a/x.txt", ":c.txt", "a/:c.txt"})
+            writeFile(t + '/' + f, "1");
+        InstallRecord r;
+        r.setTarget(t);
+        for (const QString &name : added)
+            r.addBelowTarget(name);
+        QStringList paths;
+        for (const ManifestEntry &e : r.stamped())
+            paths << e.path;
+        QCOMPARE(paths, listed);
+        QCOMPARE(parseManifest(manifestText(r.stamped()), t, "x").size(), listed.size()); // the uninstaller takes it
+    }
+
     void recordMergesWithEarlierInstallation()
     {
         const QString t = tmp.filePath("merge");

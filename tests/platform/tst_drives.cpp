@@ -45,6 +45,10 @@ private slots:
         QTest::newRow("mapped D") << "D:\\x\\y" << "@/x/y";
         QTest::newRow("dotdot clamps") << "D:\\..\\..\\x" << "@/x";
         QTest::newRow("dotdot inside") << "D:\\a\\b\\..\\c" << "@/a/c";
+        QTest::newRow("dotdot to the drive") << "D:\\a\\.." << "@";
+        QTest::newRow("dots and doubled") << "D:\\.\\a\\\\b/./c\\" << "@/a/b/c";
+        QTest::newRow("dotdot on Z") << "Z:\\etc\\..\\..\\tmp" << "/tmp";
+        QTest::newRow("only Z") << "Z:\\..\\." << "/";
         QTest::newRow("relative") << "f.txt" << "./f.txt";
         QTest::newRow("relative up") << "..\\g" << "@/g";
         QTest::newRow("rooted") << "\\top\\f" << "@/top/f";
