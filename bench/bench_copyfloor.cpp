@@ -22,7 +22,7 @@ bool copyFile(int fromDir, int toDir, const char *name)
         return false;
     const int out = openat(toDir, name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
     bool ok = out >= 0;
-    char buffer[8192];
+    alignas(4096) char buffer[8192]; // on a page, as the installer's buffer is
     while (ok) {
         const ssize_t n = read(in, buffer, sizeof buffer);
         if (n <= 0) {

@@ -10,6 +10,7 @@
 // U+DC80..U+DCFF (a lone surrogate, which decoded UTF-8 never contains), so a
 // name read from a folder can always be opened again, byte for byte.
 #include "filehandle.h"
+#include "iobuffer.h"
 #include "storeio.h"
 
 #include <QByteArray>
@@ -93,7 +94,7 @@ public:
 
 private:
     int m_fd = -1;
-    std::unique_ptr<char[]> m_buf;
+    IoBuffer m_buf;
     long m_len = 0, m_pos = 0;
 };
 

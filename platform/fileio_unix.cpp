@@ -289,7 +289,7 @@ bool FolderWalker::next(QByteArray &rawName, Kind *kind)
     for (;;) {
         if (m_pos >= m_len) {
             if (!m_buf)
-                m_buf = std::make_unique_for_overwrite<char[]>(kListingBuffer); // filled by the system
+                m_buf = ioBuffer(kListingBuffer); // filled by the system
             ssize_t n;
             do
                 n = ::getdents64(m_fd, m_buf.get(), kListingBuffer);

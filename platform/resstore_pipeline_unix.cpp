@@ -4,6 +4,7 @@
 // the pieces of the archive, where either would otherwise add to the
 // installation's time.
 #include "resstore.h"
+#include "iobuffer.h"
 #include "storeio.h"
 
 #include <atomic>
@@ -34,17 +35,17 @@ struct DCtxFree {
 struct Slot {
     enum State { Empty, Ready } state = Empty;
     std::unique_ptr<ZSTD_DCtx, DCtxFree> dctx {ZSTD_createDCtx()};
-    std::unique_ptr<char[]> in, out;
+    IoBuffer in, out;
     std::size_t inCap = 0, outCap = 0;
     std::size_t length = 0; // bytes in out
     bool inlineCopy = false; // too large: copyTo() on the calling thread
     ResourceStore::CopyResult result = ResourceStore::Copied;
     std::string reason;
 
-    char *buffer(std::unique_ptr<char[]> &b, std::size_t &cap, std::size_t need)
+    char *buffer(IoBuffer &b, std::size_t &cap, std::size_t need)
     {
         if (need > cap)
-            b.reset(new char[cap = need]);
+            b = ioBuffer(cap = need);
         return b.get();
     }
 
@@ -97,7 +98,7 @@ ResourceStore::CopyResult ResourceStore::copyStoredAllTo(const std::vector<const
     CopyResult bad = Copied;
     std::string badReason;
     std::thread checker([&] {
-        std::unique_ptr<char[]> buf(new (std::nothrow) char[kCheckBuffer]);
+        const IoBuffer buf = tryIoBuffer(kCheckBuffer);
         for (std::size_t i = 0; i < list.size() && !stop; ++i) {
             const StoredResource &res = *list[i];
             std::uint32_t crc = 0;

@@ -1,6 +1,7 @@
 // Reading a resource store: the trailer, the index, and resources written out
 // with their CRC checked (and zstd-compressed ones decompressed) in one pass.
 #include "resstore.h"
+#include "iobuffer.h"
 #include "resstore_format.h"
 
 #include <algorithm>
@@ -41,16 +42,16 @@ struct DCtxFree {
 
 struct ResourceStore::Scratch {
     std::unique_ptr<ZSTD_DCtx, DCtxFree> dctx {ZSTD_createDCtx()};
-    std::unique_ptr<char[]> in, out;
+    IoBuffer in, out;
     std::size_t inCap = 0, outCap = 0;
 
     // Buffers of at least the given sizes, grown as needed.
     void reserve(std::size_t inSize, std::size_t outSize)
     {
         if (inSize > inCap)
-            in.reset(new char[inCap = inSize]);
+            in = ioBuffer(inCap = inSize);
         if (outSize > outCap)
-            out.reset(new char[outCap = outSize]);
+            out = ioBuffer(outCap = outSize);
     }
 };
 
@@ -212,7 +213,7 @@ ResourceStore::CopyResult ResourceStore::copyFailed(CopyResult r, const StoredRe
 ResourceStore::CopyResult ResourceStore::copyStored(const StoredResource &res, const Sink &sink, std::uint32_t &crc)
 {
     const std::size_t cap = std::clamp<std::uint64_t>(res.size, 1, kBufferSize);
-    std::unique_ptr<char[]> buf(new char[cap]);
+    const IoBuffer buf = ioBuffer(cap);
     for (std::uint64_t done = 0; done < res.size;) {
         const std::size_t n = std::min<std::uint64_t>(res.size - done, cap);
         if (!readAt(m_fd.get(), buf.get(), n, res.offset + done))
@@ -234,7 +235,7 @@ ResourceStore::CopyResult ResourceStore::copyZstd(const StoredResource &res, con
     if (!dctx)
         return m_reason = "out of memory", ReadFailed;
     const std::size_t inCap = ZSTD_DStreamInSize(), outCap = ZSTD_DStreamOutSize();
-    std::unique_ptr<char[]> in(new char[inCap]), out(new char[outCap]);
+    const IoBuffer in = ioBuffer(inCap), out = ioBuffer(outCap);
     std::uint64_t read = 0, produced = 0;
     ZSTD_inBuffer ib {in.get(), 0, 0};
     for (;;) {

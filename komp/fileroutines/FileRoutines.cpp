@@ -1,4 +1,5 @@
 #include "FileRoutines.h"
+#include "iobuffer.h"
 #include "Exceptions.h"
 #include "Gauges.h"
 #include "drives.h"
@@ -104,27 +105,28 @@ void carryLastWriteTime(int fd, const FileStatus &source)
 class ProgressProp {
 public:
     ProgressProp(QObject *control, TProgressPropKind kind)
-        : m_control(control), m_prop(ProgressControls().ControlProp(control, kind))
+        : m_control(control), m_prop(ProgressControls().ControlProp(control, kind)),
+          m_intIndex(m_prop.isValid() && m_prop.metaType() == QMetaType::fromType<int>() ? m_prop.propertyIndex() : -1)
     {
     }
     void set(qint32 value) const
     {
-        if (!m_prop.isValid())
-            return;
-        if (m_prop.metaType() != QMetaType::fromType<int>()) {
-            m_prop.write(m_control, QVariant(value));
+        if (m_intIndex < 0) {
+            if (m_prop.isValid())
+                m_prop.write(m_control, QVariant(value));
             return;
         }
         // An int property is written as write() writes it, without the
         // variant and its conversion: this runs for every block copied.
         int status = -1, flags = 0;
         void *argv[] = {&value, nullptr, &status, &flags};
-        QMetaObject::metacall(m_control, QMetaObject::WriteProperty, m_prop.propertyIndex(), argv);
+        QMetaObject::metacall(m_control, QMetaObject::WriteProperty, m_intIndex, argv);
     }
 
 private:
     QObject *m_control;
     QMetaProperty m_prop;
+    int m_intIndex; // the property's index when it is an int, else -1
 };
 
 } // namespace
@@ -192,7 +194,7 @@ void CopyFileWithProgress(const QString &source, const QString &dest, QObject *c
 {
     QString target = dest;
     constexpr qint64 blockSize = 8192;
-    const auto buffer = std::make_unique<char[]>(blockSize);
+    const platform::IoBuffer buffer = platform::ioBuffer(blockSize);
     const ProgressProp position(control, pkPosition);
 
     FileHandle in, out;
