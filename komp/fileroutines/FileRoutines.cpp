@@ -1,10 +1,10 @@
 #include "FileRoutines.h"
-#include "iobuffer.h"
 #include "Exceptions.h"
 #include "Gauges.h"
 #include "drives.h"
 #include "fileio.h"
 #include "files.h"
+#include "iobuffer.h"
 #include "log.h"
 
 #include <QMetaProperty>
