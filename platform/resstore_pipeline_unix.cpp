@@ -44,8 +44,10 @@ struct Slot {
 
     char *buffer(IoBuffer &b, std::size_t &cap, std::size_t need)
     {
-        if (need > cap)
-            b = ioBuffer(cap = need);
+        if (need > cap) { // the size is taken only once the buffer is there
+            b = ioBuffer(need);
+            cap = need;
+        }
         return b.get();
     }
 

@@ -48,10 +48,14 @@ struct ResourceStore::Scratch {
     // Buffers of at least the given sizes, grown as needed.
     void reserve(std::size_t inSize, std::size_t outSize)
     {
-        if (inSize > inCap)
-            in = ioBuffer(inCap = inSize);
-        if (outSize > outCap)
-            out = ioBuffer(outCap = outSize);
+        if (inSize > inCap) { // a size is taken only once its buffer is there
+            in = ioBuffer(inSize);
+            inCap = inSize;
+        }
+        if (outSize > outCap) {
+            out = ioBuffer(outSize);
+            outCap = outSize;
+        }
     }
 };
 
