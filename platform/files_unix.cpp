@@ -68,12 +68,14 @@ namespace {
 
 // The local time of unixSeconds as the packed format holds it: clamped to
 // 1980-01-01 00:00:00 .. 2107-12-31 23:59:58, seconds rounded down to even.
+// `cut` is the seconds the rounding took off, -1 when the time was clamped.
 // localtime_r, unlike a QDateTime conversion, does not look at the time zone
 // again for every call.
-struct tm dosLocalTime(std::int64_t unixSeconds)
+struct tm dosLocalTime(std::int64_t unixSeconds, int &cut)
 {
     struct tm tm {};
     const time_t secs = time_t(unixSeconds);
+    cut = -1;
     if (!localtime_r(&secs, &tm) || tm.tm_year < 80) {
         tm = {};
         tm.tm_year = 80, tm.tm_mday = 1, tm.tm_isdst = -1;
@@ -82,7 +84,9 @@ struct tm dosLocalTime(std::int64_t unixSeconds)
         tm.tm_year = 207, tm.tm_mon = 11, tm.tm_mday = 31, tm.tm_hour = 23, tm.tm_min = 59, tm.tm_sec = 58;
         tm.tm_isdst = -1;
     } else {
-        tm.tm_sec = std::min(tm.tm_sec, 59) / 2 * 2;
+        const int kept = std::min(tm.tm_sec, 59) / 2 * 2;
+        cut = tm.tm_sec - kept;
+        tm.tm_sec = kept;
     }
     return tm;
 }
@@ -91,7 +95,8 @@ struct tm dosLocalTime(std::int64_t unixSeconds)
 
 std::uint32_t toDosDateTime(std::int64_t unixSeconds)
 {
-    const struct tm tm = dosLocalTime(unixSeconds);
+    int cut;
+    const struct tm tm = dosLocalTime(unixSeconds, cut);
     return std::uint32_t(tm.tm_year - 80) << 25 | std::uint32_t(tm.tm_mon + 1) << 21 | std::uint32_t(tm.tm_mday) << 16
         | std::uint32_t(tm.tm_hour) << 11 | std::uint32_t(tm.tm_min) << 5 | std::uint32_t(tm.tm_sec / 2);
 }
@@ -107,15 +112,12 @@ QDateTime fromDosDateTime(std::uint32_t dos)
 
 std::int64_t dosRoundedTime(std::int64_t unixSeconds)
 {
-    const time_t secs = time_t(unixSeconds);
-    struct tm local {};
     // Within the range only the seconds change, and the offsets of the zones
-    // since 1980 are whole minutes: the instant moves back by what is cut off
-    // (mktime, the costly half, is left for the clamped ends).
-    if (localtime_r(&secs, &local) && local.tm_year >= 80 && local.tm_year <= 207)
-        return unixSeconds - (local.tm_sec - std::min(local.tm_sec, 59) / 2 * 2);
-    struct tm tm = dosLocalTime(unixSeconds);
-    return std::int64_t(mktime(&tm));
+    // since 1980 are whole minutes: the instant moves back by what the
+    // rounding cut off (mktime, the costly half, is left for the clamped ends).
+    int cut;
+    struct tm tm = dosLocalTime(unixSeconds, cut);
+    return cut >= 0 ? unixSeconds - cut : std::int64_t(mktime(&tm));
 }
 
 QDateTime lastWriteTime(const QString &path)
