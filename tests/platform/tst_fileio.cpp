@@ -34,6 +34,8 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("raw"); // holds bytes that are not UTF-8
         QTest::newRow("ascii") << QByteArray("TVODEMO.EXE") << false;
+        QTest::newRow("ascii edges") << QByteArray("\x01a\x7F") << false; // a byte a character up to 0x7F
+        QTest::newRow("ascii then utf-8") << QByteArray("TVO\xC5\xBC") << false;
         QTest::newRow("polish utf-8") << QByteArray("za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87") << false;
         QTest::newRow("four-byte utf-8") << QByteArray("a\xF0\x9F\x98\x80z") << false;
         QTest::newRow("byte ff") << QByteArray("plik\xFF.txt") << true;

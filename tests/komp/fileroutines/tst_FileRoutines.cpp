@@ -382,6 +382,22 @@ private slots:
         QCOMPARE(list.IndexOfClass(&QProgressBar::staticMetaObject), 0);
     }
 
+    // The properties found for a class follow every later registration.
+    void controlPropFollowsRegistrations()
+    {
+        TProgressList list;
+        OtherControl other;
+        TGauge gauge;
+        QVERIFY(!list.ControlProp(&other, pkPosition).isValid());
+        list.Add(&OtherControl::staticMetaObject, "Maximum", "Minimum", "Progress");
+        QCOMPARE(list.ControlProp(&other, pkPosition).name(), "Progress");
+        QCOMPARE(list.ControlProp(&gauge, pkMax).name(), "MaxValue");
+        list.Add(&TGauge::staticMetaObject, "MinValue", "MaxValue", "none");
+        QCOMPARE(list.ControlProp(&gauge, pkMax).name(), "MinValue");
+        QVERIFY(!list.ControlProp(&gauge, pkPosition).isValid());
+        QCOMPARE(list.ControlProp(&other, pkPosition).name(), "Progress");
+    }
+
     void setControlProp_data()
     {
         QTest::addColumn<QString>("control");
