@@ -10,6 +10,7 @@
 #include <QLocale>
 #include <algorithm>
 #include <optional>
+#include <unordered_map>
 
 using namespace platform;
 
@@ -189,22 +190,36 @@ struct TFindFiles::Walk {
     struct Folder {
         QString drive; // without a trailing "\" (except the root)
         QString host;
-        std::uint64_t dev;
-        std::uint64_t ino;
-        qsizetype parent; // index in the queue, -1 for the root
+        bool viaLink; // reached through a link (or an entry whose kind the listing did not give)
     };
     std::vector<Folder> queue;
 
-    // Whether the folder (dev, ino) is the queue's folder at index or one of
-    // the folders it lies in: descending into it again would be a link cycle.
-    // A link to any other folder is followed, so the folder behind it is
-    // listed under both names and no real folder is ever left out.
-    bool onChain(qsizetype index, std::uint64_t dev, std::uint64_t ino) const
+    // Every folder queued so far, by its identity (device and inode), and how
+    // it was reached. A folder is descended at most twice: once through the
+    // first link that reaches it and once under its own name, so that no real
+    // folder is left out. Any later way to it, a link cycle among them, is
+    // not descended: the cost grows with the folders, not with the paths
+    // through links to them.
+    struct Seen {
+        bool viaLink = false, direct = false;
+    };
+    struct IdHash {
+        std::size_t operator()(const std::pair<std::uint64_t, std::uint64_t> &id) const
+        {
+            return std::hash<std::uint64_t>()(id.second * 0x9E3779B97F4A7C15ull ^ id.first);
+        }
+    };
+    std::unordered_map<std::pair<std::uint64_t, std::uint64_t>, Seen, IdHash> seen {};
+
+    // Whether the folder (dev, ino), reached as viaLink says, is queued.
+    bool firstVisit(std::uint64_t dev, std::uint64_t ino, bool viaLink)
     {
-        for (; index >= 0; index = queue[size_t(index)].parent)
-            if (queue[size_t(index)].dev == dev && queue[size_t(index)].ino == ino)
-                return true;
-        return false;
+        Seen &s = seen[{dev, ino}];
+        bool &way = viaLink ? s.viaLink : s.direct;
+        if (way || (viaLink && s.direct))
+            return false;
+        way = true;
+        return true;
     }
 
     static void probe(const FolderWalker &dir, Entry &e)
@@ -297,9 +312,10 @@ struct TFindFiles::Walk {
             probe(dir, e);
             if (!e.st.isFolder())
                 continue;
-            if (onChain(index, e.st.dev, e.st.ino))
-                continue; // a link back up the tree
-            queue.push_back({withSlash + e.name, joinHost(f.host, e.name), e.st.dev, e.st.ino, index});
+            const bool viaLink = f.viaLink || e.kind != FolderWalker::KindFolder;
+            if (!firstVisit(e.st.dev, e.st.ino, viaLink))
+                continue; // listed already, or a link back up the tree
+            queue.push_back({withSlash + e.name, joinHost(f.host, e.name), viaLink});
         }
         return false;
     }
@@ -358,7 +374,8 @@ bool TFindFiles::walk(bool firstOnly)
         w.masks << m.toCaseFolded();
         w.matchAll.push_back(matchesEverything(m));
     }
-    w.queue.push_back({root, host, st.dev, st.ino, -1});
+    w.queue.push_back({root, host, false});
+    w.firstVisit(st.dev, st.ino, false);
     w.rootDir = &rootDir;
 
     const bool report = m_recurse && OnProgress && !firstOnly;

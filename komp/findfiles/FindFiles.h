@@ -1,9 +1,11 @@
 #pragma once
 // Recursive file search: lists the files and folders under one folder that
 // match wildcard masks and attribute filters, breadth-first, into an owned
-// list. Folders reached through symbolic links are followed, except a link
-// to a folder that the link itself lies in, so a link cycle cannot make a
-// search run forever.
+// list. Folders reached through symbolic links are followed, but a folder
+// that the search has reached already, by its own name or through another
+// link, is not descended again through a link: a link cycle cannot make a
+// search run forever, nor a folder of many links to the same folders take
+// time by the number of paths through them.
 #include "Exceptions.h"
 
 #include <QObject>

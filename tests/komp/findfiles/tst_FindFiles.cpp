@@ -448,6 +448,39 @@ private slots:
         QVERIFY(all.contains("early\\r.txt"));
     }
 
+    // Levels 0..23 side by side, each with two links to the next level: the
+    // paths through them double with every level, the folders do not. Each
+    // folder is listed once under its own name; the links are listed as the
+    // entries they are, and not descended.
+    void linksToOneFolderAreDescendedOnce()
+    {
+        const int levels = 24;
+        QStringList expected;
+        for (int i = 0; i < levels; ++i) {
+            const QString level = QString::number(i);
+            mk("g/" + level + "/f.txt");
+            expected << level << level + "\\f.txt";
+            if (i + 1 == levels)
+                break;
+            for (const char *link : {"a", "b"}) {
+                QVERIFY(QFile::link("../" + QString::number(i + 1), tmp->path() + "/g/" + level + '/' + link));
+                expected << level + '\\' + link;
+            }
+        }
+        TFindFiles ff;
+        ff.setDirectory("T:\\g");
+        ff.setRecurse(true);
+        ff.setaDirectory(fmDontCare);
+        int added = 0;
+        ff.OnAddFile = [&added](TFileObj *, bool &, bool &stop) { stop = ++added > 1000; };
+        try {
+            ff.Search();
+        } catch (const EAbort &) {
+            QFAIL("the search walked the paths through the links");
+        }
+        QCOMPARE(sorted(relNames(ff.FileList)), sorted(expected));
+    }
+
     // FindsAny: the chooser's question whether a folder has subfolders.
     void findsAny_data()
     {
