@@ -9,6 +9,7 @@
 #include "Utils.h"
 #include "drives.h"
 #include "explorator.h"
+#include "files.h"
 #include "okienko.h"
 #include "ownedfiles.h"
 
@@ -45,8 +46,11 @@ bool TForm1::ValidateTargetFolder()
         ErrorBox(title, QStringLiteral("Podaj katalog docelowy !"));
         return false;
     }
-    const long double freeMB = DiskFreeMB(DriveNumberOf(folder));
-    InstallLog::write(QStringLiteral("Free space on its drive: %1 MB").arg(double(freeMB), 0, 'f', 1));
+    // The file system that will hold the folder counts: where the folder or
+    // its parents are not made yet (a home folder that does not exist), the
+    // nearest folder above them that exists.
+    const long double freeMB = BytesToMB(platform::diskFreeBytes(folder));
+    InstallLog::write(QStringLiteral("Free space on its file system: %1 MB").arg(double(freeMB), 0, 'f', 1));
     if (freeMB < 55) {
         ErrorBox(title, QStringLiteral("Za mało miejsca na wybranym dysku !\rInstalacja wymaga minimum 55MB."));
         return false;

@@ -24,7 +24,10 @@ int hostFileAttributes(const QString &hostPath);
 // carrier here and are accepted as they are. False when the path is missing.
 bool setFileAttributes(const QString &path, int attrs);
 
-// Bytes available to the user on the drive that holds the path, -1 on failure.
+// Bytes available to the user on the file system that holds the path; a path
+// that does not exist yet is answered by the nearest folder above it that
+// does (there it will be made). -1 when no drive is behind the path or the
+// file system cannot be asked.
 std::int64_t diskFreeBytes(const QString &path);
 
 // Packed date-time of 2-second precision (local time), as file systems of the

@@ -3,6 +3,7 @@
 #include "fileio.h"
 #include "log.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
@@ -57,10 +58,22 @@ bool setFileAttributes(const QString &path, int attrs)
 
 std::int64_t diskFreeBytes(const QString &path)
 {
-    const QByteArray host = hostNameBytes(toHostPath(path));
-    struct statvfs sv {};
-    if (host.isEmpty() || ::statvfs(host.constData(), &sv) != 0)
+    QByteArray host = hostNameBytes(toHostPath(path));
+    if (host.isEmpty())
         return -1;
+    // A path that is not there yet (a home folder not made yet) is made on the
+    // file system of the nearest folder above it that is: that one answers.
+    struct statvfs sv {};
+    while (::statvfs(host.constData(), &sv) != 0) {
+        if ((errno != ENOENT && errno != ENOTDIR) || host == "/")
+            return -1;
+        while (host.size() > 1 && host.endsWith('/'))
+            host.chop(1);
+        const qsizetype slash = host.lastIndexOf('/');
+        if (slash < 0)
+            return -1;
+        host.truncate(slash == 0 ? 1 : slash);
+    }
     return std::int64_t(sv.f_bavail) * std::int64_t(sv.f_frsize);
 }
 

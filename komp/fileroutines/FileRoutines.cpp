@@ -150,11 +150,32 @@ bool FolderExists(const QString &path)
     return attrs != -1 && (attrs & platform::faDirectory);
 }
 
+namespace {
+
+// The folder behind a drive need not be there yet (a home folder not made
+// yet): it is made with its parents as any folder of a path is.
+void makeHostFolderPath(const QString &host)
+{
+    if (host.isEmpty() || platform::hostFileAttributes(host) != -1)
+        return;
+    const qsizetype slash = host.lastIndexOf('/');
+    if (slash > 0)
+        makeHostFolderPath(host.left(slash));
+    if (!platform::makeFolder(host))
+        qCWarning(lcSetup) << "cannot create the folder" << host << ":" << platform::lastSystemError();
+}
+
+} // namespace
+
 void CreateFolderPath(const QString &path)
 {
     QString p = path;
     if (p.endsWith('\\'))
         p.chop(1);
+    if (p.size() == 2 && p[1] == ':') {
+        makeHostFolderPath(platform::toHostPath(p + '\\'));
+        return;
+    }
     if (p.size() < 3 || FolderExists(p))
         return;
     const QString parent = p.left(platform::lastSeparator(p) + 1);

@@ -41,6 +41,7 @@ private slots:
     {
         App::initModules();
         platform::setDriveRoot('D', tmp.path());
+        platform::setDriveRoot('H', host("gone/home")); // a home folder not made yet
         desktop = host("desk");
         writeFile(host("cfg/user-dirs.dirs"), "XDG_DESKTOP_DIR=\"" + desktop.toUtf8() + "\"\n");
         qputenv("XDG_CONFIG_HOME", host("cfg").toUtf8());
@@ -50,6 +51,7 @@ private slots:
     {
         App::resetTerminated();
         QDir(host("target")).removeRecursively();
+        QDir(host("gone")).removeRecursively();
         QDir(desktop).removeRecursively();
         QDir(host("data")).removeRecursively();
     }
@@ -67,6 +69,7 @@ private slots:
         QTest::newRow("no drive") << "Q:\\TVO-DEMO" << QList<int>{} << false << "Q:\\TVO-DEMO\\"
                                   << "Błąd|Za mało miejsca na wybranym dysku !\nInstalacja wymaga minimum 55MB.";
         QTest::newRow("new folder") << "D:\\A\\B" << QList<int>{} << true << "D:\\A\\B\\" << "";
+        QTest::newRow("drive's folder not made yet") << "H:\\TVO-DEMO" << QList<int>{} << true << "H:\\TVO-DEMO\\" << "";
         QTest::newRow("existing, no") << "D:\\cfg" << QList<int>{7} << false << "D:\\cfg\\"
                                       << "Potwierdź|Podany katalog już istnieje !\nCzy chcesz kontynuować\n"
                                          "(nadpisując wszystkie pliki) ?";
@@ -95,17 +98,21 @@ private slots:
             QVERIFY(QFileInfo(platform::toHostPath(shown)).isDir());
     }
 
-    // 55 MB free is enough; one page less is not.
+    // 55 MB free is enough; one page less is not. What counts is the file
+    // system that holds the target, also one mounted below a drive's folder.
     void freeSpaceBoundary_data()
     {
         QTest::addColumn<int>("used");
+        QTest::addColumn<QString>("target");
         QTest::addColumn<bool>("accepted");
-        QTest::newRow("exactly 55 MB free") << 0 << true;
-        QTest::newRow("4 KiB less") << 4096 << false;
+        QTest::newRow("exactly 55 MB free") << 0 << "E:\\TVO-DEMO\\" << true;
+        QTest::newRow("4 KiB less") << 4096 << "E:\\TVO-DEMO\\" << false;
+        QTest::newRow("4 KiB less, mounted below the drive's folder") << 4096 << "D:\\d55\\TVO-DEMO\\" << false;
     }
     void freeSpaceBoundary()
     {
         QFETCH(int, used);
+        QFETCH(QString, target);
         QFETCH(bool, accepted);
         SmallDisk disk(host("d55"), 55 * 1024 * 1024);
         QVERIFY2(disk.mounted(), qPrintable(disk.error()));
@@ -114,7 +121,7 @@ private slots:
         auto restore = qScopeGuard([] { platform::setDriveRoot('E', QString()); });
         Answers a;
         Wizard w;
-        w.ui->edKatalog->setText("E:\\TVO-DEMO\\");
+        w.ui->edKatalog->setText(target);
         QCOMPARE(w.ValidateTargetFolder(), accepted);
         QCOMPARE(a.asked.join("/").replace('\r', '\n'),
                  accepted ? QString() : QString("Błąd|Za mało miejsca na wybranym dysku !\nInstalacja wymaga minimum 55MB."));

@@ -138,10 +138,35 @@ private slots:
         QCOMPARE(dosRoundedTime(time.toSecsSinceEpoch()), packed.toSecsSinceEpoch());
     }
 
+    // The free space of the file system that holds a path, or will hold it:
+    // a path not made yet (a home folder among them) is answered by the
+    // nearest folder above it, never taken for a full disk.
+    void freeSpace_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("answers");
+        QTest::newRow("a drive's folder") << "D:\\" << true;
+        QTest::newRow("folders not made yet") << "D:\\not\\made\\yet\\" << true;
+        QTest::newRow("a drive whose folder is not made yet") << "H:\\TVO-DEMO\\" << true;
+        QTest::newRow("below a file") << "D:\\file.txt\\x\\" << true;
+        QTest::newRow("no drive") << "Q:\\TVO-DEMO\\" << false;
+    }
     void freeSpace()
     {
-        QVERIFY(diskFreeBytes("D:\\") > 0);
-        QCOMPARE(diskFreeBytes("Q:\\"), std::int64_t(-1));
+        QFETCH(QString, path);
+        QFETCH(bool, answers);
+        setDriveRoot('H', tmp.path() + "/no/home");
+        QFile file(tmp.path() + "/file.txt");
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const std::int64_t reference = diskFreeBytes("D:\\");
+        QVERIFY(reference > 0);
+        const std::int64_t free = diskFreeBytes(path);
+        if (!answers) {
+            QCOMPARE(free, std::int64_t(-1));
+            return;
+        }
+        QVERIFY2(std::abs(free - reference) < (std::int64_t(256) << 20), qPrintable(QString::number(free)));
+        QVERIFY(!QFileInfo::exists(tmp.path() + "/no") && !QFileInfo::exists(tmp.path() + "/not")); // nothing made
     }
 };
 

@@ -132,6 +132,8 @@ private slots:
         QTest::newRow("no separator at end") << QStringList{} << "T:\\X\\Y" << QStringList{"X", "X/Y"};
         QTest::newRow("bare drive") << QStringList{} << "T:" << QStringList{};
         QTest::newRow("drive root") << QStringList{} << "T:\\" << QStringList{};
+        QTest::newRow("drive whose folder is not made yet") // H: is T:\home\user
+            << QStringList{} << "H:\\TVO-DEMO\\" << QStringList{"home", "home/user", "home/user/TVO-DEMO"};
         QTest::newRow("relative") << QStringList{} << "rel\\sub" << QStringList{"rel", "rel/sub"};
         QTest::newRow("file in the way") << QStringList{"file:F"} << "T:\\F\\G\\H" << QStringList{};
         QTest::newRow("empty") << QStringList{} << "" << QStringList{};
@@ -144,6 +146,7 @@ private slots:
         for (const QString &e : existing)
             e.startsWith("file:") ? void(makeFile(e.mid(5), 1)) : void(QDir().mkpath(host(e)));
         QVERIFY(QDir::setCurrent(tmp->path()));
+        platform::setDriveRoot('H', tmp->path() + "/home/user");
         CreateFolderPath(path);
         QStringList found;
         QDirIterator it(tmp->path(), QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
