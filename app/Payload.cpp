@@ -18,6 +18,30 @@ const char kLibraryName[] = "UNRAR_DLL";
 
 QString g_sourceOverride;
 
+// The user's messages about the installer file: what is wrong with it and
+// what helps. The store's own English text goes to the log.
+QString shownInstaller() { return platform::toDrivePath(InstallerFile()); }
+
+QString damagedText(const QString &what)
+{
+    return QStringLiteral("Plik instalatora jest uszkodzony:\r%1\r%2\rPobierz instalator ponownie.")
+        .arg(shownInstaller(), what);
+}
+
+QString storeText(const platform::ResourceStore &store)
+{
+    if (store.status() == platform::ResourceStore::Unsupported)
+        return QStringLiteral("Plik instalatora zawiera dane w nowszym formacie (wersja %2),\r"
+                              "którego ten program nie odczytuje:\r%1\rPobierz instalator ponownie.")
+            .arg(shownInstaller())
+            .arg(store.version());
+    if (store.truncated())
+        return QStringLiteral("Plik instalatora jest niekompletny:\r%1\r"
+                              "Prawdopodobnie przerwano jego pobieranie.\rPobierz instalator ponownie.")
+            .arg(shownInstaller());
+    return damagedText(QStringLiteral("Spis danych instalacji jest nieczytelny."));
+}
+
 // Opens the installer's store; a file that cannot be read or whose store is
 // damaged ends here with an exception.
 void openStore(platform::ResourceStore &store)
@@ -34,7 +58,7 @@ void openStore(platform::ResourceStore &store)
         throw EFOpenError(QString::fromStdString(store.errorString()));
     case platform::ResourceStore::Damaged:
     case platform::ResourceStore::Unsupported:
-        throw EResourceDamaged(QString::fromStdString(store.errorString()));
+        throw EResourceDamaged(storeText(store));
     }
 }
 
@@ -89,9 +113,13 @@ void checkCopy(platform::ResourceStore &store, const platform::StoredResource &r
     case platform::ResourceStore::WriteFailed:
         throw EWriteError(QStringLiteral("Stream write error"));
     case platform::ResourceStore::ReadFailed:
-        throw EReadError(QString::fromStdString(store.errorString()));
+        throw EReadError(QStringLiteral("Nie można odczytać danych %2 z pliku instalatora:\r%1\r"
+                                        "Uruchom instalację ponownie, a jeśli błąd się powtórzy,\r"
+                                        "pobierz instalator ponownie.")
+                             .arg(shownInstaller(), QString::fromStdString(res.name)));
     case platform::ResourceStore::CrcMismatch:
-        throw EResourceDamaged(QString::fromStdString(store.errorString()));
+        throw EResourceDamaged(
+            damagedText(QStringLiteral("Dane %1 mają błędną sumę kontrolną.").arg(QString::fromStdString(res.name))));
     }
 }
 
@@ -120,7 +148,8 @@ void WriteEmbeddedLibrary(const QString &fileName, platform::TempFile *written)
     openStore(store);
     const platform::StoredResource *res = findResource(store, kLibraryName);
     if (!res)
-        throw EResNotFound(QStringLiteral("Resource %1 not found").arg(QLatin1String(kLibraryName)));
+        throw EResNotFound(QStringLiteral("W pliku instalatora brakuje danych %2:\r%1\rPobierz instalator ponownie.")
+                               .arg(shownInstaller(), QLatin1String(kLibraryName)));
     TargetFile file(fileName);
     writeResource(store, *res, file);
     file.finish(written);

@@ -13,13 +13,13 @@ int openAppendOnly(const QString &hostPath, QString *error)
     const QByteArray path = hostPath.toUtf8();
     const int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0644);
     if (fd < 0) {
-        *error = errno == ELOOP ? QStringLiteral("it is a symbolic link") : QString::fromLocal8Bit(strerror(errno));
+        *error = errno == ELOOP ? QStringLiteral("to dowiązanie symboliczne") : QString::fromLocal8Bit(strerror(errno));
         return -1;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        *error = QStringLiteral("not a regular file");
+        *error = QStringLiteral("to nie jest zwykły plik");
         return -1;
     }
     return fd;

@@ -100,11 +100,15 @@ public:
 
     Status status() const { return m_status; }
     // Why the store is not Valid, or why the last copy failed; English,
-    // naming the file.
+    // naming the file, for logs and tools (the installer words its own
+    // messages from the status, truncated() and the resource).
     const std::string &errorString() const { return m_error; }
     // The system's or the decompressor's reason behind the last failure, for
     // logs (empty when there is none).
     const std::string &reason() const { return m_reason; }
+    // Damaged because the file ends before its store does: a download cut
+    // short (rather than bytes changed inside it).
+    bool truncated() const { return m_truncated; }
     const std::string &fileName() const { return m_path; }
     std::uint32_t version() const { return m_version; }
     const std::vector<StoredResource> &resources() const { return m_resources; }
@@ -136,6 +140,7 @@ private:
     FileHandle m_fd;
     Status m_status = Unreadable;
     std::uint32_t m_version = 0;
+    bool m_truncated = false;
     std::string m_path;
     std::string m_shown;
     std::string m_error;

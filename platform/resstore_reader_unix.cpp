@@ -94,6 +94,7 @@ ResourceStore::Status ResourceStore::open(const std::string &path, const std::st
     m_error.clear();
     m_reason.clear();
     m_version = 0;
+    m_truncated = false;
     m_resources.clear();
     m_byName.clear();
     m_fd.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -110,6 +111,7 @@ ResourceStore::Status ResourceStore::open(const std::string &path, const std::st
         && std::memcmp(trailer, kStoreMagic, sizeof kStoreMagic) == 0;
     if (!hasTrailer) {
         const std::int64_t image = elfImageLength(m_fd.get());
+        m_truncated = image >= 0 && std::uint64_t(image) != size;
         if (image >= 0 && std::uint64_t(image) > size)
             return fail(Damaged, "it is shorter than its own program image");
         if (image >= 0 && std::uint64_t(image) < size)

@@ -172,7 +172,13 @@ private slots:
     {
         makeInstaller({{QStringLiteral("TVODEMO_0"), "abc"}});
         QFile::remove(host(QStringLiteral("TVOUNRAR.DLL")));
-        QVERIFY_THROWS_EXCEPTION(EResNotFound, WriteEmbeddedLibrary(QStringLiteral("T:\\TVOUNRAR.DLL")));
+        try {
+            WriteEmbeddedLibrary(QStringLiteral("T:\\TVOUNRAR.DLL"));
+            QFAIL("no exception");
+        } catch (const EResNotFound &e) {
+            QCOMPARE(e.message(), "W pliku instalatora brakuje danych UNRAR_DLL:\r" + platform::toDrivePath(InstallerFile())
+                                      + "\rPobierz instalator ponownie.");
+        }
         QVERIFY(!QFile::exists(host(QStringLiteral("TVOUNRAR.DLL"))));
     }
 
@@ -183,19 +189,30 @@ private slots:
     {
         QTest::addColumn<QString>("damage");
         QTest::addColumn<int>("level"); // compression of the resources
+        QTest::addColumn<QString>("message"); // "@" stands for the installer file
+        const QString cut = "Plik instalatora jest niekompletny:\r@\r"
+                            "Prawdopodobnie przerwano jego pobieranie.\rPobierz instalator ponownie.";
+        const QString piece = "Plik instalatora jest uszkodzony:\r@\r"
+                              "Dane TVODEMO_2 mają błędną sumę kontrolną.\rPobierz instalator ponownie.";
+        const QString index = "Plik instalatora jest uszkodzony:\r@\r"
+                              "Spis danych instalacji jest nieczytelny.\rPobierz instalator ponownie.";
         for (int level : {0, 19}) {
             const char *how = level ? ", compressed" : "";
-            QTest::addRow("trailer cut off%s", how) << "cut:10" << level;
-            QTest::addRow("cut inside a piece%s", how) << "cut:piece" << level;
-            QTest::addRow("flipped byte in a piece%s", how) << "flip:piece" << level;
-            QTest::addRow("flipped byte in the index%s", how) << "flip:index" << level;
+            QTest::addRow("trailer cut off%s", how) << "cut:10" << level << cut;
+            QTest::addRow("cut inside a piece%s", how) << "cut:piece" << level << cut;
+            QTest::addRow("flipped byte in a piece%s", how) << "flip:piece" << level << piece;
+            QTest::addRow("flipped byte in the index%s", how) << "flip:index" << level << index;
         }
-        QTest::newRow("bytes beyond the program image") << "junk" << 0;
+        QTest::newRow("bytes beyond the program image") << "junk" << 0 << cut;
+        QTest::newRow("a newer format") << "version:3" << 0
+                                        << "Plik instalatora zawiera dane w nowszym formacie (wersja 3),\r"
+                                           "którego ten program nie odczytuje:\r@\rPobierz instalator ponownie.";
     }
     void damagedInstaller()
     {
         QFETCH(QString, damage);
         QFETCH(int, level);
+        QFETCH(QString, message);
         QList<Res> res {{QStringLiteral("UNRAR_DLL"), pieceBytes(9, 5000)}};
         for (int n = 0; n < 3; ++n)
             res.append({QStringLiteral("TVODEMO_%1").arg(n), pieceBytes(n, 300000)});
@@ -217,19 +234,24 @@ private slots:
             patchByte(path, pieceMiddle);
         else if (damage == "flip:index")
             patchByte(path, 40);
-        else {
+        else if (damage == "version:3") { // the trailer's format version
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadWrite) && f.seek(size - platform::kStoreTrailerSize + 8));
+            f.write(QByteArray("\x03\0\0\0", 4));
+        } else {
             QFile f(path);
             QVERIFY(f.open(QIODevice::Append));
             f.write("leftover");
         }
 
         const QString name = platform::toDrivePath(path);
+        message.replace('@', name);
         auto check = [&](auto &&call) {
             try {
                 call();
                 QFAIL("no exception");
             } catch (const EResourceDamaged &e) {
-                QVERIFY2(e.message().contains(name) && e.message().contains("damaged"), qPrintable(e.message()));
+                QCOMPARE(e.message(), message);
             }
         };
         if (damage == "flip:piece") {
@@ -251,7 +273,7 @@ private slots:
         QTest::newRow("a folder of that name") << "T:\\dir.rar" << "Cannot create file T:\\dir.rar";
         QTest::newRow("unmapped drive") << "Q:\\x.rar" << "Cannot create file Q:\\x.rar";
         QTest::newRow("full disk") << "F:\\TVO-DEMO.RAR" << "Stream write error";
-        QTest::newRow("damaged piece") << "T:\\TVO-DEMO.RAR" << "damaged";
+        QTest::newRow("damaged piece") << "T:\\TVO-DEMO.RAR" << "\rDane TVODEMO_0 mają błędną sumę kontrolną.\r";
     }
     void fileLayerErrors()
     {
@@ -259,7 +281,7 @@ private slots:
         QFETCH(QString, message);
         const QString installer = makeInstaller(
             {{QStringLiteral("UNRAR_DLL"), "lib"}, {QStringLiteral("TVODEMO_0"), pieceBytes(0, 70000)}});
-        if (message == "damaged")
+        if (message.startsWith("\rDane"))
             patchByte(installer, 40000); // inside the piece
         SmallDisk disk(host(QStringLiteral("small")), 64 * 1024);
         QVERIFY2(disk.mounted(), qPrintable(disk.error()));

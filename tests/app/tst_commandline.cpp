@@ -194,9 +194,12 @@ void TestCommandLine::logAppendsAndRefusesLinks()
     QVERIFY(QFile(victim).open(QIODevice::WriteOnly));
     QVERIFY(QFile::link(victim, dir.filePath("planted.log")));
     QVERIFY(!InstallLog::open(dir.filePath("planted.log"), &error));
-    QVERIFY(!error.isEmpty());
+    QCOMPARE(error, "to dowiązanie symboliczne");
     QCOMPARE(QFileInfo(victim).size(), 0);
     QVERIFY(!InstallLog::open(dir.path(), &error)); // a folder
+    QVERIFY(!error.isEmpty());
+    QVERIFY(!InstallLog::open(QStringLiteral("/dev/null"), &error));
+    QCOMPARE(error, "to nie jest zwykły plik");
     QVERIFY(!InstallLog::open(dir.filePath("no/such/folder.log"), &error));
     QVERIFY(!InstallLog::isOpen());
 }
