@@ -19,11 +19,16 @@ PACKAGES=(
   libdbus-1-dev fonttools
   # the accessibility test
   at-spi2-core python3-pyatspi dbus
+  # the Windows program (win-qt.sh, win-deps.sh): the cross compilers, Wine to
+  # run and test it, shortcuts read back, the peer installer, signing
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
+  wine wine64 liblnk-utils nsis osslsigncode
 )
 
 # Debian's source packages (static-qt.sh builds Qt and xkbcommon from them).
 sources_listed() {
-  apt-cache showsrc qt6-base 2>/dev/null | grep -q '^Package: qt6-base'
+  apt-cache showsrc qt6-base 2>/dev/null | grep -q '^Package: qt6-base' &&
+    apt-cache showsrc unrar-nonfree 2>/dev/null | grep -q '^Package: unrar-nonfree'
 }
 
 missing=()
@@ -44,12 +49,12 @@ export DEBIAN_FRONTEND=noninteractive
 
 codename="$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")"
 if ! sources_listed; then
-  echo "setup: adding Debian's source packages (deb-src) for the static Qt"
+  echo "setup: adding Debian's source packages (deb-src) for the static Qt and the Windows libraries"
   $SUDO tee /etc/apt/sources.list.d/tvo-sources.sources >/dev/null <<SRC
 Types: deb-src
 URIs: http://deb.debian.org/debian
 Suites: ${codename} ${codename}-updates
-Components: main
+Components: main non-free
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SRC
 fi
