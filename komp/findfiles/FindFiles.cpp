@@ -190,16 +190,19 @@ struct TFindFiles::Walk {
     struct Folder {
         QString drive; // without a trailing "\" (except the root)
         QString host;
+        std::uint64_t dev;
+        std::uint64_t ino;
         bool viaLink; // reached through a link (or an entry whose kind the listing did not give)
     };
     std::vector<Folder> queue;
 
-    // Every folder queued so far, by its identity (device and inode), and how
-    // it was reached. A folder is descended at most twice: once through the
-    // first link that reaches it and once under its own name, so that no real
-    // folder is left out. Any later way to it, a link cycle among them, is
-    // not descended: the cost grows with the folders, not with the paths
-    // through links to them.
+    // The folders queued so far, by their identity (device and inode), and
+    // how they were reached. A folder is descended at most twice: once
+    // through the first link that reaches it and once under its own name, so
+    // that no real folder is left out. Any later way to it, a link cycle
+    // among them, is not descended: the cost grows with the folders, not
+    // with the paths through links to them. A tree without links reaches each
+    // folder once by itself, so the record starts with the first link.
     struct Seen {
         bool viaLink = false, direct = false;
     };
@@ -210,9 +213,9 @@ struct TFindFiles::Walk {
         }
     };
     std::unordered_map<std::pair<std::uint64_t, std::uint64_t>, Seen, IdHash> seen {};
+    bool linkMet = false;
 
-    // Whether the folder (dev, ino), reached as viaLink says, is queued.
-    bool firstVisit(std::uint64_t dev, std::uint64_t ino, bool viaLink)
+    bool record(std::uint64_t dev, std::uint64_t ino, bool viaLink)
     {
         Seen &s = seen[{dev, ino}];
         bool &way = viaLink ? s.viaLink : s.direct;
@@ -220,6 +223,19 @@ struct TFindFiles::Walk {
             return false;
         way = true;
         return true;
+    }
+
+    // Whether the folder (dev, ino), reached as viaLink says, is to be queued.
+    bool firstVisit(std::uint64_t dev, std::uint64_t ino, bool viaLink)
+    {
+        if (!viaLink && !linkMet)
+            return true;
+        if (!linkMet) {
+            linkMet = true;
+            for (const Folder &f : queue)
+                record(f.dev, f.ino, f.viaLink);
+        }
+        return record(dev, ino, viaLink);
     }
 
     static void probe(const FolderWalker &dir, Entry &e)
@@ -315,7 +331,7 @@ struct TFindFiles::Walk {
             const bool viaLink = f.viaLink || e.kind != FolderWalker::KindFolder;
             if (!firstVisit(e.st.dev, e.st.ino, viaLink))
                 continue; // listed already, or a link back up the tree
-            queue.push_back({withSlash + e.name, joinHost(f.host, e.name), viaLink});
+            queue.push_back({withSlash + e.name, joinHost(f.host, e.name), e.st.dev, e.st.ino, viaLink});
         }
         return false;
     }
@@ -374,8 +390,7 @@ bool TFindFiles::walk(bool firstOnly)
         w.masks << m.toCaseFolded();
         w.matchAll.push_back(matchesEverything(m));
     }
-    w.queue.push_back({root, host, false});
-    w.firstVisit(st.dev, st.ino, false);
+    w.queue.push_back({root, host, st.dev, st.ino, false});
     w.rootDir = &rootDir;
 
     const bool report = m_recurse && OnProgress && !firstOnly;
