@@ -61,11 +61,12 @@ std::int64_t diskFreeBytes(const QString &path)
     QByteArray host = hostNameBytes(toHostPath(path));
     if (host.isEmpty())
         return -1;
-    // A path that is not there yet (a home folder not made yet) is made on the
-    // file system of the nearest folder above it that is: that one answers.
+    // A path that is not there yet (a home folder not made yet), or that no
+    // folder can have (a name too long), lies on the file system of the
+    // nearest folder above it that is there: that one answers.
     struct statvfs sv {};
     while (::statvfs(host.constData(), &sv) != 0) {
-        if ((errno != ENOENT && errno != ENOTDIR) || host == "/")
+        if ((errno != ENOENT && errno != ENOTDIR && errno != ENAMETOOLONG) || host == "/")
             return -1;
         while (host.size() > 1 && host.endsWith('/'))
             host.chop(1);

@@ -149,6 +149,7 @@ private slots:
         QTest::newRow("folders not made yet") << "D:\\not\\made\\yet\\" << true;
         QTest::newRow("a drive whose folder is not made yet") << "H:\\TVO-DEMO\\" << true;
         QTest::newRow("below a file") << "D:\\file.txt\\x\\" << true;
+        QTest::newRow("a name too long") << "D:\\" + QString(300, 'X') + "\\" << true;
         QTest::newRow("no drive") << "Q:\\TVO-DEMO\\" << false;
     }
     void freeSpace()
