@@ -1,0 +1,325 @@
+// The program's own files on Windows. The file is held open without delete
+// sharing, so that while the handle is open no one can write it, rename it
+// or remove it; its folder is held the same way, so the name cannot move
+// either. The removal goes through a handle of the very entry found at the
+// name. There is no descriptor folder: descriptorPath() is empty.
+#include "storeio.h"
+#include "tempfile.h"
+#include "winerror_win.h"
+#include "winfs_win.h"
+
+#include <cerrno>
+#include <exception>
+#include <mutex>
+#include <random>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace platform {
+
+using win::h;
+using win::nf;
+
+namespace {
+
+// Tries of the remove-then-create step when an entry reappears in between.
+constexpr int kCreateTries = 4;
+// Access to the entry at a name when it may be removed through the handle.
+constexpr DWORD kRemoveAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES;
+
+FileId idOf(const BY_HANDLE_FILE_INFORMATION &i) { return {i.dwVolumeSerialNumber, win::fileIndexOf(i), true}; }
+
+int closeFd(NativeFile &fd)
+{
+    int err = 0;
+    if (fd != kNoFile && !CloseHandle(h(fd)))
+        err = win::setErrnoFromLastError();
+    fd = kNoFile;
+    return err;
+}
+
+// A folder, links followed, held so that it cannot be renamed or removed
+// while the handle is open.
+NativeFile openFolder(const std::wstring &folder)
+{
+    NativeFile dir = win::openEntry(folder, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, true);
+    BY_HANDLE_FILE_INFORMATION info {};
+    if (dir != kNoFile && (!win::infoOf(dir, info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))) {
+        const int err = info.dwFileAttributes ? ENOTDIR : errno;
+        closeFd(dir);
+        errno = err;
+    }
+    return dir;
+}
+
+FileId entryIdOfWide(const std::wstring &path)
+{
+    FileHandle f(win::openEntry(path, FILE_READ_ATTRIBUTES, false));
+    BY_HANDLE_FILE_INFORMATION info {};
+    return f.isOpen() && win::infoOf(f.get(), info) ? idOf(info) : FileId();
+}
+
+std::wstring entryPath(NativeFile dir, const std::string &name)
+{
+    const std::wstring folder = win::pathOf(dir);
+    return folder.empty() ? folder : win::joinPath(folder, win::widen(name));
+}
+
+// A name no one can guess: prefix + 12 letters and digits.
+std::string randomName(const std::string &prefix)
+{
+    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device random; // the system's generator here
+    std::string out = prefix;
+    for (int i = 0; i < 12; ++i)
+        out += letters[random() % (sizeof letters - 1)];
+    return out;
+}
+
+// Renames the open file over name in dir through its own handle: what is
+// renamed is the file written, whatever has its temporary name.
+bool renameThrough(NativeFile file, NativeFile dir, const std::wstring &name)
+{
+    std::vector<char> buf(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
+    auto *info = reinterpret_cast<FILE_RENAME_INFO *>(buf.data());
+    info->ReplaceIfExists = TRUE;
+    info->RootDirectory = h(dir);
+    info->FileNameLength = DWORD(name.size() * sizeof(wchar_t));
+    std::copy(name.begin(), name.end(), info->FileName);
+    return SetFileInformationByHandle(h(file), FileRenameInfo, info, DWORD(buf.size())) != 0;
+}
+
+} // namespace
+
+FileId fileIdOf(NativeFile fd)
+{
+    BY_HANDLE_FILE_INFORMATION info {};
+    return win::infoOf(fd, info) ? idOf(info) : FileId();
+}
+
+FileId entryIdOf(const std::string &path) { return entryIdOfWide(win::longPath(win::widen(path))); }
+
+FileId entryIdAt(NativeFile dirFd, const std::string &name)
+{
+    const std::wstring path = entryPath(dirFd, name);
+    return path.empty() ? FileId() : entryIdOfWide(path);
+}
+
+// ---- TempFile ----
+
+TempFile::~TempFile() { remove(); }
+
+TempFile::TempFile(TempFile &&other) noexcept
+    : m_dir(std::exchange(other.m_dir, kNoFile)), m_fd(std::exchange(other.m_fd, kNoFile)),
+      m_name(std::move(other.m_name)), m_path(std::move(other.m_path)), m_id(std::exchange(other.m_id, FileId()))
+{
+}
+
+TempFile &TempFile::operator=(TempFile &&other) noexcept
+{
+    if (this != &other) {
+        remove();
+        m_dir = std::exchange(other.m_dir, kNoFile);
+        m_fd = std::exchange(other.m_fd, kNoFile);
+        m_name = std::move(other.m_name);
+        m_path = std::move(other.m_path);
+        m_id = std::exchange(other.m_id, FileId());
+    }
+    return *this;
+}
+
+int TempFile::create(const std::string &path)
+{
+    remove();
+    std::wstring folder, name;
+    if (!win::splitPath(win::widen(path), folder, name))
+        return EINVAL;
+    NativeFile dir = openFolder(win::longPath(folder));
+    if (dir == kNoFile)
+        return errno;
+    const int err = createAt(dir, win::narrow(name), path);
+    closeFd(dir);
+    return err;
+}
+
+int TempFile::createAt(NativeFile dirFd, const std::string &name, const std::string &shownPath)
+{
+    remove();
+    if (name.empty() || name == "." || name == ".." || name.find_first_of("/\\") != std::string::npos)
+        return EINVAL;
+    HANDLE dup = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), h(dirFd), GetCurrentProcess(), &dup, 0, FALSE, DUPLICATE_SAME_ACCESS))
+        return win::setErrnoFromLastError();
+    NativeFile dir = nf(dup);
+    const std::wstring path = entryPath(dir, name);
+    int err = path.empty() ? errno : EEXIST;
+    for (int i = 0; i < kCreateTries && err == EEXIST; ++i) {
+        // The old entry goes first: a file, or a link itself. A folder stays,
+        // and then the name is taken (EEXIST); so does an entry we may not remove.
+        FileHandle old(win::openEntry(path, kRemoveAccess, false));
+        const int removeErr = old.isOpen() ? win::removeThrough(old.get(), false) : errno;
+        old.close();
+        const HANDLE f = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
+                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        m_fd = f == INVALID_HANDLE_VALUE ? kNoFile : nf(f);
+        err = m_fd != kNoFile ? 0 : win::setErrnoFromLastError();
+        if (err == EEXIST && removeErr != 0 && removeErr != ENOENT) {
+            if (removeErr != EISDIR)
+                err = removeErr;
+            break;
+        }
+        // Otherwise an EEXIST means the name came back in between: again.
+    }
+    if (err) {
+        closeFd(dir);
+        return err;
+    }
+    m_dir = dir;
+    m_name = name;
+    m_path = shownPath;
+    m_id = fileIdOf(m_fd);
+    return 0;
+}
+
+bool TempFile::nameIsOurs() const { return m_id.known && m_dir != kNoFile && entryIdAt(m_dir, m_name) == m_id; }
+
+std::string TempFile::descriptorPath() const { return {}; }
+
+void setDescriptorFolderForTesting(const std::string &) {}
+
+int TempFile::close() { return closeFd(m_fd); }
+
+bool TempFile::remove()
+{
+    bool removed = false;
+    if (m_fd != kNoFile) {
+        // Held open, the file keeps its name: it goes through our own handle.
+        removed = nameIsOurs() && win::removeThrough(m_fd, false) == 0;
+    } else if (m_id.known && m_dir != kNoFile) {
+        // Closed: the entry now at the name is opened, and removed through
+        // that handle only when it is ours.
+        FileHandle entry(win::openEntry(entryPath(m_dir, m_name), kRemoveAccess, false));
+        removed = entry.isOpen() && fileIdOf(entry.get()) == m_id && win::removeThrough(entry.get(), false) == 0;
+    }
+    forget();
+    return removed;
+}
+
+namespace {
+
+// The closing threads; any still running at the process's end are waited for.
+struct Closers {
+    std::mutex lock;
+    std::vector<std::thread> threads;
+
+    void finish()
+    {
+        std::vector<std::thread> running;
+        {
+            const std::lock_guard guard(lock);
+            running.swap(threads);
+        }
+        for (std::thread &t : running)
+            t.join();
+    }
+    ~Closers() { finish(); }
+} g_closers;
+
+} // namespace
+
+bool TempFile::removeClosingInBackground()
+{
+    if (m_fd == kNoFile)
+        return remove();
+    // Where the file system removes the name only at the last close, the
+    // name goes when the thread has closed the handle.
+    const bool removed = nameIsOurs() && win::removeThrough(m_fd, false) == 0;
+    NativeFile fd = std::exchange(m_fd, kNoFile);
+    forget();
+    try {
+        const std::lock_guard guard(g_closers.lock);
+        g_closers.threads.emplace_back([fd]() mutable { closeFd(fd); });
+    } catch (const std::exception &) { // no thread to be had: closed here
+        closeFd(fd);
+    }
+    return removed;
+}
+
+void finishBackgroundCloses() { g_closers.finish(); }
+
+void TempFile::keep() { forget(); }
+
+void TempFile::forget()
+{
+    closeFd(m_fd);
+    closeFd(m_dir);
+    m_name.clear();
+    m_path.clear();
+    m_id = FileId();
+}
+
+// ---- replacing a file ----
+
+int win::replaceThroughNewFile(const std::wstring &path, bool readOnly, const std::function<int(NativeFile)> &write)
+{
+    std::wstring folder, name;
+    if (!splitPath(path, folder, name))
+        return EINVAL;
+    FileHandle dir(openFolder(longPath(folder)));
+    if (!dir.isOpen())
+        return errno;
+    const std::wstring target = joinPath(pathOf(dir.get()), name);
+    TempFile file;
+    int err = EEXIST;
+    std::string tempName;
+    // A fresh random name each try: nothing of anyone else's is removed.
+    for (int i = 0; i < kCreateTries && err == EEXIST; ++i) {
+        tempName = randomName("." + narrow(name) + ".");
+        if (entryIdAt(dir.get(), tempName).known)
+            continue;
+        err = file.createAt(dir.get(), tempName, narrow(path) + ".tmp");
+    }
+    if (!err)
+        err = write(file.fd());
+    FILE_BASIC_INFO basic {};
+    basic.FileAttributes = readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
+    if (!err && readOnly && !SetFileInformationByHandle(h(file.fd()), FileBasicInfo, &basic, sizeof basic))
+        err = setErrnoFromLastError();
+    if (!err && !FlushFileBuffers(h(file.fd())))
+        err = setErrnoFromLastError();
+    // A link to a folder at the name is replaced like any link; a folder
+    // is not, and the name stays the folder's.
+    const DWORD there = GetFileAttributesW(target.c_str());
+    if (!err && there != INVALID_FILE_ATTRIBUTES && (there & FILE_ATTRIBUTE_DIRECTORY)) {
+        FileHandle link(isLink(there) ? openEntry(target, kRemoveAccess, false) : kNoFile);
+        err = link.isOpen() ? removeThrough(link.get(), false) : isLink(there) ? errno : EISDIR;
+    }
+    if (!err && !renameThrough(file.fd(), dir.get(), name)) {
+        // A file system that renames only by name: the file is closed first
+        // (it shares no deletion) and must still be ours at its name.
+        err = setErrnoFromLastError();
+        if (err == EINVAL || err == EIO) {
+            err = file.close();
+            const std::wstring temp = joinPath(pathOf(dir.get()), widen(tempName));
+            if (!err && !file.nameIsOurs())
+                err = ENOENT; // someone took the temporary name away
+            if (!err && !MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+                err = setErrnoFromLastError();
+        }
+    }
+    if (!err)
+        file.keep(); // it has the final name now
+    return err;      // on failure the file object removes the temporary file
+}
+
+int replaceFile(const std::string &path, const void *bytes, std::size_t size, std::uint32_t mode)
+{
+    return win::replaceThroughNewFile(win::longPath(win::widen(path)), !(mode & 0200), [&](NativeFile f) {
+        errno = 0;
+        return writeAll(f, bytes, size) ? 0 : errno ? errno : EIO;
+    });
+}
+
+} // namespace platform

@@ -1,0 +1,146 @@
+#include "winfs_win.h"
+#include "winerror_win.h"
+
+#include <cerrno>
+#include <vector>
+
+namespace platform::win {
+namespace {
+constexpr std::int64_t kUnixEpochTicks = 116444736000000000; // 1970-01-01 in 100-ns steps since 1601
+constexpr std::int64_t kTicksPerSecond = 10000000;
+
+// The disposition that removes the name at once where the file system
+// allows it (otherwise at the last close), read-only or not.
+bool disposeAtOnce(HANDLE f)
+{
+    // FileDispositionInfoEx (Windows 10 1607 on), named here: the headers
+    // give it only for a later system version than the build names.
+    constexpr auto kDispositionInfoEx = FILE_INFO_BY_HANDLE_CLASS(21);
+    constexpr DWORD kDelete = 0x1, kPosixSemantics = 0x2, kIgnoreReadOnly = 0x10;
+    DWORD flags = kDelete | kPosixSemantics | kIgnoreReadOnly;
+    return SetFileInformationByHandle(f, kDispositionInfoEx, &flags, sizeof flags) != 0;
+}
+
+bool dispose(HANDLE f)
+{
+    FILE_DISPOSITION_INFO d {};
+    d.DeleteFile = TRUE;
+    return SetFileInformationByHandle(f, FileDispositionInfo, &d, sizeof d) != 0;
+}
+
+bool setAttributes(HANDLE f, DWORD attrs)
+{
+    FILE_BASIC_INFO b {}; // zero times: left as they are
+    b.FileAttributes = attrs ? attrs : FILE_ATTRIBUTE_NORMAL;
+    return SetFileInformationByHandle(f, FileBasicInfo, &b, sizeof b) != 0;
+}
+} // namespace
+
+std::int64_t unixNsOf(const FILETIME &t)
+{
+    const std::int64_t ticks = std::int64_t((std::uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+    return (ticks - kUnixEpochTicks) * 100;
+}
+
+FILETIME fileTimeOf(std::int64_t sec, std::int32_t nsec)
+{
+    const std::uint64_t ticks = std::uint64_t(sec * kTicksPerSecond + nsec / 100 + kUnixEpochTicks);
+    FILETIME t;
+    t.dwLowDateTime = DWORD(ticks);
+    t.dwHighDateTime = DWORD(ticks >> 32);
+    return t;
+}
+
+NativeFile openEntry(const std::wstring &path, DWORD access, DWORD share, bool followLinks)
+{
+    if (path.empty()) {
+        errno = ENOENT;
+        return kNoFile;
+    }
+    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+    const HANDLE f = CreateFileW(longPath(path).c_str(), access, share, nullptr, OPEN_EXISTING, flags, nullptr);
+    if (f == INVALID_HANDLE_VALUE) {
+        setErrnoFromLastError();
+        return kNoFile;
+    }
+    return nf(f);
+}
+
+NativeFile openEntry(const std::wstring &path, DWORD access, bool followLinks)
+{
+    return openEntry(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, followLinks);
+}
+
+bool infoOf(NativeFile f, BY_HANDLE_FILE_INFORMATION &info)
+{
+    if (f == kNoFile || !GetFileInformationByHandle(h(f), &info)) {
+        setErrnoFromLastError();
+        return false;
+    }
+    return true;
+}
+
+std::wstring pathOf(NativeFile folder)
+{
+    std::vector<wchar_t> buf(MAX_PATH);
+    for (;;) {
+        const DWORD n = GetFinalPathNameByHandleW(h(folder), buf.data(), DWORD(buf.size()), FILE_NAME_NORMALIZED);
+        if (n == 0) {
+            setErrnoFromLastError();
+            return {};
+        }
+        if (n < buf.size())
+            return std::wstring(buf.data(), n);
+        buf.resize(n + 1);
+    }
+}
+
+std::wstring joinPath(const std::wstring &folder, const std::wstring &name)
+{
+    if (folder.empty() || folder.back() == L'\\' || folder.back() == L'/')
+        return folder + name;
+    return folder + L'\\' + name;
+}
+
+bool splitPath(const std::wstring &path, std::wstring &folder, std::wstring &name)
+{
+    const std::size_t sep = path.find_last_of(L"\\/");
+    if (sep == std::wstring::npos) {
+        folder = L".";
+        name = path;
+    } else {
+        // A drive's root keeps its separator ("C:\"), as the system needs it.
+        const bool root = sep == 0 || (sep == 2 && path[1] == L':');
+        folder = path.substr(0, root ? sep + 1 : sep);
+        name = path.substr(sep + 1);
+    }
+    return !name.empty() && name != L"." && name != L"..";
+}
+
+int removeThrough(NativeFile entry, bool folders)
+{
+    BY_HANDLE_FILE_INFORMATION info {};
+    if (!infoOf(entry, info))
+        return errno;
+    const DWORD attrs = info.dwFileAttributes;
+    if ((attrs & FILE_ATTRIBUTE_DIRECTORY) && !isLink(attrs) && !folders)
+        return EISDIR;
+    if (disposeAtOnce(h(entry)) || dispose(h(entry)))
+        return 0;
+    DWORD err = GetLastError();
+    // Older file systems: a read-only file goes once its attribute is
+    // cleared; it is put back when the removal fails all the same.
+    if (err == ERROR_ACCESS_DENIED && (attrs & FILE_ATTRIBUTE_READONLY)
+        && setAttributes(h(entry), attrs & ~DWORD(FILE_ATTRIBUTE_READONLY))) {
+        if (dispose(h(entry)))
+            return 0;
+        err = GetLastError();
+        setAttributes(h(entry), attrs);
+    }
+    if (err == ERROR_DIR_NOT_EMPTY)
+        return ENOTEMPTY;
+    SetLastError(err);
+    return setErrnoFromLastError();
+}
+
+} // namespace platform::win
