@@ -8,6 +8,7 @@
 #include "ToolkitEnvironment.h"
 #include "UninstallMain.h"
 #include "display.h"
+#include "dynlib.h"
 #include "files.h"
 #include "signals.h"
 #include "uInstDemo.h"
@@ -82,6 +83,7 @@ int finish(int rc)
 
 int main(int argc, char *argv[])
 {
+    platform::restrictLibrarySearch(); // before any library is loaded
     platform::pinLocalTimeZone(); // before any thread: the zone file is read once
     ToolkitEnvironment::prepare();
     InstallOptions options;

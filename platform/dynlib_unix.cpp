@@ -44,6 +44,10 @@ QByteArray unusedSpelling(const QByteArray &path)
 }
 } // namespace
 
+// The dynamic loader searches no folder of the program's own unless
+// LD_LIBRARY_PATH or the program's run path says so: nothing to limit.
+void restrictLibrarySearch() {}
+
 void *loadLibrary(const QString &path)
 {
     // A name without any folder part is left to the dynamic loader's search.
