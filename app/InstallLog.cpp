@@ -13,7 +13,7 @@ platform::FileHandle g_file;
 bool open(const QString &hostPath, QString *error)
 {
     close();
-    const int fd = platform::openAppendOnly(hostPath, error);
+    const platform::NativeFile fd = platform::openAppendOnly(hostPath, error);
     if (fd < 0)
         return false;
     g_file.reset(fd);

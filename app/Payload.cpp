@@ -79,7 +79,7 @@ public:
             throw EFCreateError(QStringLiteral("Cannot create file %1").arg(fileName));
         }
     }
-    int fd() const { return m_file.fd(); }
+    platform::NativeFile fd() const { return m_file.fd(); }
     // Hands the written file to the caller (written), still open so that it
     // is read from the descriptor, or keeps it in place, closed, when the
     // caller does not take it.

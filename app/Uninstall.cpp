@@ -3,7 +3,7 @@
 #include "DesktopIntegration.h"
 #include "Exceptions.h"
 #include "fileio.h"
-#include "elflength.h"
+#include "imagelength.h"
 #include "storeio.h"
 
 #include <QDir>
@@ -24,13 +24,13 @@ void writeUninstaller(const QString &targetFolder, InstallRecord &record)
     platform::FileHandle self = platform::openForReading(QStringLiteral("/proc/self/exe"));
     if (self.get() < 0)
         throw fail(QString::fromLocal8Bit(std::strerror(errno)));
-    const std::int64_t length = platform::elfImageLength(self.get());
+    const std::int64_t length = platform::imageLength(self.get());
     if (length <= 0)
         throw fail(QStringLiteral("nieczytelny plik programu"));
     QString error;
     const bool ok = platform::replaceFile(
         file, 0755,
-        [&](int fd, QString *why) {
+        [&](platform::NativeFile fd, QString *why) {
             const auto status = platform::copyRange(self.get(), 0, std::uint64_t(length), fd);
             if (status == platform::CopyStatus::Ok)
                 return true;

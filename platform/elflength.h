@@ -1,5 +1,7 @@
 #pragma once
 // Length of an executable image from its ELF headers.
+#include "filehandle.h"
+
 #include <cstdint>
 
 namespace platform {
@@ -7,6 +9,6 @@ namespace platform {
 // The furthest byte any header, segment or section of the ELF file open on fd
 // covers; -1 when the bytes are not ELF. Headers that cannot be read (a file
 // cut short) leave the table ends as the file header gives them.
-std::int64_t elfImageLength(int fd);
+std::int64_t elfImageLength(NativeFile fd);
 
 } // namespace platform

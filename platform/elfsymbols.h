@@ -1,6 +1,8 @@
 #pragma once
 // What a shared library offers, read from its ELF headers and its dynamic
 // symbol table without loading it (no code of it runs).
+#include "filehandle.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,12 +17,12 @@ struct ElfHeader {
 };
 
 // The ELF file header of the file open on fd; false when the bytes are not ELF.
-bool readElfHeader(int fd, ElfHeader &header);
+bool readElfHeader(NativeFile fd, ElfHeader &header);
 
 // The names among wanted that the file's dynamic symbol table does not define
 // as global or weak symbols. False, with why set, when there is no readable
 // dynamic symbol table.
-bool missingDynamicSymbols(int fd, const std::vector<std::string> &wanted, std::vector<std::string> &missing,
+bool missingDynamicSymbols(NativeFile fd, const std::vector<std::string> &wanted, std::vector<std::string> &missing,
                            std::string &why);
 
 } // namespace platform

@@ -1,14 +1,23 @@
 #pragma once
-// An open file descriptor that is closed on every way out.
-#include <cerrno>
-#include <unistd.h>
+// An open file of the system: a descriptor here, a handle on Windows, held as
+// one integer type so that the interfaces above it are the same on both. The
+// invalid value is -1 on both (INVALID_HANDLE_VALUE on Windows).
+#include <cstdint>
 
 namespace platform {
 
+using NativeFile = std::intptr_t;
+inline constexpr NativeFile kNoFile = -1;
+
+// Closes the file; false when the system reports a failure at closing (an
+// interrupted close counts as done: the file is closed either way).
+bool closeNativeFile(NativeFile f);
+
+// An open file that is closed on every way out.
 class FileHandle {
 public:
     FileHandle() = default;
-    explicit FileHandle(int fd) : m_fd(fd) {}
+    explicit FileHandle(NativeFile fd) : m_fd(fd) {}
     ~FileHandle() { close(); }
     FileHandle(const FileHandle &) = delete;
     FileHandle &operator=(const FileHandle &) = delete;
@@ -20,30 +29,31 @@ public:
         return *this;
     }
 
-    void reset(int fd)
+    void reset(NativeFile fd)
     {
         close();
         m_fd = fd;
     }
-    int get() const { return m_fd; }
+    NativeFile get() const { return m_fd; }
+    bool isOpen() const { return m_fd >= 0; }
     // Gives up ownership without closing.
-    int release()
+    NativeFile release()
     {
-        const int fd = m_fd;
-        m_fd = -1;
+        const NativeFile fd = m_fd;
+        m_fd = kNoFile;
         return fd;
     }
     // False when the system reports a failure at closing: a delayed write
     // error on some file systems is the first sign of a failed write.
     bool close()
     {
-        const bool ok = m_fd < 0 || ::close(m_fd) == 0 || errno == EINTR;
-        m_fd = -1;
+        const bool ok = m_fd < 0 || closeNativeFile(m_fd);
+        m_fd = kNoFile;
         return ok;
     }
 
 private:
-    int m_fd = -1;
+    NativeFile m_fd = kNoFile;
 };
 
 } // namespace platform

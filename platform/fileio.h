@@ -44,7 +44,7 @@ struct FileStatus {
 // Status of a host path; the hidden attribute comes from its last name.
 FileStatus hostStatus(const QString &hostPath);
 // Status of an open descriptor (no name, so never hidden).
-FileStatus descriptorStatus(int fd);
+FileStatus descriptorStatus(NativeFile fd);
 
 // Whether the process may enter the folder (search permission).
 bool canEnter(const QString &hostPath);
@@ -61,14 +61,14 @@ FileHandle createNewFile(const QString &hostPath);
 bool makeFolder(const QString &hostPath);
 
 // Reads up to len bytes at the current position; 0 at the end, -1 on error.
-std::int64_t readSome(int fd, void *buf, std::size_t len);
+std::int64_t readSome(NativeFile fd, void *buf, std::size_t len);
 // Reading at an offset, writing fully and copying a range: storeio.h.
 
 // Gives the open file the execute permission of sourceMode wherever it
 // already has the read permission, so that a program stays a program.
-void carryExecutePermission(int fd, std::uint32_t sourceMode);
+void carryExecutePermission(NativeFile fd, std::uint32_t sourceMode);
 // Sets the last-write time of an open file; the access time is kept.
-bool setModificationTime(int fd, std::int64_t sec, std::int32_t nsec);
+bool setModificationTime(NativeFile fd, std::int64_t sec, std::int32_t nsec);
 
 // The entries of one folder, "." and ".." left out, in the order the system
 // gives them. In a folder that can be read but not entered the names are
@@ -93,9 +93,14 @@ public:
     FileStatus status(const QByteArray &rawName) const;
 
 private:
-    int m_fd = -1;
+    NativeFile m_fd = -1;
     IoBuffer m_buf;
     long m_len = 0, m_pos = 0;
+    // Windows: the folder's path and what the listing told of each entry, so
+    // that status() asks the system again only about folders and links
+    // (fileio_win.cpp; null here).
+    struct Listing;
+    std::unique_ptr<Listing, void (*)(Listing *)> m_listing {nullptr, nullptr};
 };
 
 } // namespace platform

@@ -8,7 +8,7 @@
 
 namespace platform {
 
-int openAppendOnly(const QString &hostPath, QString *error)
+NativeFile openAppendOnly(const QString &hostPath, QString *error)
 {
     const QByteArray path = hostPath.toUtf8();
     const int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0644);
@@ -25,7 +25,7 @@ int openAppendOnly(const QString &hostPath, QString *error)
     return fd;
 }
 
-bool appendBytes(int fd, const QByteArray &bytes)
+bool appendBytes(NativeFile fd, const QByteArray &bytes)
 {
     const char *p = bytes.constData();
     qsizetype left = bytes.size();

@@ -73,7 +73,7 @@ bool removeEntry(const QString &root, const QString &name, QString *error = null
 // replaced, not followed). write() gets the temporary file's descriptor and
 // returns false with a reason on failure; nothing is left behind then. The
 // QByteArray form is the byte-string replaceFile of tempfile.h.
-using FdWriter = std::function<bool(int fd, QString *error)>;
+using FdWriter = std::function<bool(NativeFile fd, QString *error)>;
 bool replaceFile(const QString &hostFile, int mode, const FdWriter &write, QString *error = nullptr);
 bool replaceFile(const QString &hostFile, int mode, const QByteArray &bytes, QString *error = nullptr);
 

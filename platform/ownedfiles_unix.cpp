@@ -206,7 +206,7 @@ bool replaceFile(const QString &hostFile, int mode, const FdWriter &write, QStri
 bool replaceFile(const QString &hostFile, int mode, const QByteArray &bytes, QString *error)
 {
     const int err = replaceFile(platform::hostNameBytes(hostFile).toStdString(), bytes.constData(),
-                                std::size_t(bytes.size()), mode_t(mode));
+                                std::size_t(bytes.size()), std::uint32_t(mode));
     if (err && error)
         *error = systemError(err);
     return err == 0;
@@ -224,7 +224,7 @@ QStringList missingFolders(const QString &hostPath)
     return missing;
 }
 
-static void collect(int dirFd, const QString &prefix, QStringList &out, int depth)
+static void collect(NativeFile dirFd, const QString &prefix, QStringList &out, int depth)
 {
     DIR *d = ::fdopendir(dirFd);
     if (!d) {

@@ -42,10 +42,13 @@
 // Version 2 is written; versions 1 and 2 are read.
 //
 // A file without the magic carries no resources, unless it is longer than its
-// own executable image (as its ELF headers give it): then its end is missing.
+// own executable image (as its ELF or PE headers give it): then its end is
+// missing. A signed Windows installer ends with its certificate table: the
+// store ends where that table and the zero bytes that align it begin.
 #include "crc32.h"
-#include "elflength.h"
 #include "filehandle.h"
+#include "imagelength.h"
+#include "pefile.h"
 #include "storeio.h"
 
 #include <cstddef>
@@ -114,13 +117,13 @@ public:
     const std::vector<StoredResource> &resources() const { return m_resources; }
     const StoredResource *find(std::uint32_t type, const std::string &name) const;
 
-    CopyResult copyTo(const StoredResource &res, int outFd);
+    CopyResult copyTo(const StoredResource &res, NativeFile outFd);
     // copyTo() for each resource of the list in turn, the next one read and
     // decompressed on a second thread while the current one is checked and
     // written; stored ones are copied by the kernel while the second thread
     // checks their CRCs. Stops at the first failure; failedAt is then its
     // index.
-    CopyResult copyAllTo(const std::vector<const StoredResource *> &list, int outFd, std::size_t &failedAt);
+    CopyResult copyAllTo(const std::vector<const StoredResource *> &list, NativeFile outFd, std::size_t &failedAt);
 
 private:
     // Takes the uncompressed bytes piece by piece; false ends the copy.
@@ -130,8 +133,8 @@ private:
     CopyResult copyFailed(CopyResult r, const StoredResource &res);
     CopyResult copyStored(const StoredResource &res, const Sink &sink, std::uint32_t &crc);
     CopyResult copyZstd(const StoredResource &res, const Sink &sink, std::uint32_t &crc);
-    CopyResult copyZstdWhole(const StoredResource &res, int outFd, std::uint32_t &crc);
-    CopyResult copyStoredAllTo(const std::vector<const StoredResource *> &list, int outFd, std::size_t &failedAt);
+    CopyResult copyZstdWhole(const StoredResource &res, NativeFile outFd, std::uint32_t &crc);
+    CopyResult copyStoredAllTo(const std::vector<const StoredResource *> &list, NativeFile outFd, std::size_t &failedAt);
 
     // The decompressor and buffers, kept from one resource to the next.
     struct Scratch;
@@ -153,14 +156,14 @@ private:
 // the order they are added, starting at the file's current end.
 class ResourceStoreWriter {
 public:
-    explicit ResourceStoreWriter(int fd) : m_fd(fd) {}
+    explicit ResourceStoreWriter(NativeFile fd) : m_fd(fd) {}
 
     // 0 stores resources as they are; 1..22 compresses each with zstd.
     void setCompressionLevel(int level) { m_level = level; }
 
     bool addBytes(std::uint32_t type, const std::string &name, const void *data, std::size_t len);
     // Copies size bytes at offset of srcFd (never holding them whole in memory).
-    bool addFromFile(std::uint32_t type, const std::string &name, int srcFd, std::uint64_t offset,
+    bool addFromFile(std::uint32_t type, const std::string &name, NativeFile srcFd, std::uint64_t offset,
                      std::uint64_t size);
     bool finish();
     const std::string &errorString() const { return m_error; }
@@ -168,12 +171,12 @@ public:
 
 private:
     bool begin(const std::string &name, std::uint64_t &offset);
-    bool writeStored(int srcFd, const void *data, std::uint64_t offset, StoredResource &r);
-    bool writeZstd(int srcFd, const void *data, std::uint64_t offset, StoredResource &r);
-    bool add(StoredResource r, int srcFd, const void *data, std::uint64_t srcOffset);
+    bool writeStored(NativeFile srcFd, const void *data, std::uint64_t offset, StoredResource &r);
+    bool writeZstd(NativeFile srcFd, const void *data, std::uint64_t offset, StoredResource &r);
+    bool add(StoredResource r, NativeFile srcFd, const void *data, std::uint64_t srcOffset);
     bool sysFail(const std::string &what);
 
-    int m_fd;
+    NativeFile m_fd;
     int m_level = 0;
     std::uint64_t m_indexSize = 4;
     std::vector<StoredResource> m_resources;

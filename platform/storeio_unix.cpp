@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/sendfile.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 #include <vector>
@@ -11,6 +13,34 @@ namespace platform {
 namespace {
 constexpr std::size_t kBufferSize = 256 * 1024;
 } // namespace
+
+NativeFile openRegularForReading(const std::string &path, std::uint64_t &size)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        size = std::uint64_t(st.st_size);
+        return fd;
+    }
+    const int err = fd >= 0 && st.st_mode != 0 ? 0 : errno;
+    if (fd >= 0)
+        ::close(fd);
+    errno = err;
+    return kNoFile;
+}
+
+std::int64_t fileLength(NativeFile fd)
+{
+    struct stat st {};
+    return ::fstat(int(fd), &st) == 0 ? std::int64_t(st.st_size) : -1;
+}
+
+std::int64_t seekToEnd(NativeFile fd) { return ::lseek(int(fd), 0, SEEK_END); }
+
+bool truncateAt(NativeFile fd, std::uint64_t length)
+{
+    return ::ftruncate(int(fd), off_t(length)) == 0 && ::lseek(int(fd), 0, SEEK_END) >= 0;
+}
 
 // Repeats a transfer until len bytes are done; step(left) moves at most left
 // bytes and returns the count, retried on EINTR, failing on 0 or an error.
@@ -28,7 +58,7 @@ static bool transferAll(std::size_t len, Step step)
     return true;
 }
 
-bool readAt(int fd, void *buf, std::size_t len, std::uint64_t offset)
+bool readAt(NativeFile fd, void *buf, std::size_t len, std::uint64_t offset)
 {
     auto p = static_cast<char *>(buf);
     return transferAll(len, [&](std::size_t left) {
@@ -41,7 +71,7 @@ bool readAt(int fd, void *buf, std::size_t len, std::uint64_t offset)
     });
 }
 
-bool writeAll(int fd, const void *buf, std::size_t len)
+bool writeAll(NativeFile fd, const void *buf, std::size_t len)
 {
     auto p = static_cast<const char *>(buf);
     return transferAll(len, [&](std::size_t left) {
@@ -52,7 +82,7 @@ bool writeAll(int fd, const void *buf, std::size_t len)
     });
 }
 
-CopyStatus copyRange(int inFd, std::uint64_t offset, std::uint64_t len, int outFd)
+CopyStatus copyRange(NativeFile inFd, std::uint64_t offset, std::uint64_t len, NativeFile outFd)
 {
     // The kernel copies in one request where it can; a refusal (other file
     // systems, old kernels) or an error falls through to the next way, and the

@@ -6,25 +6,27 @@
 //
 // Host paths as bytes (UTF-8), plain C++ without Qt. Failures return an errno value
 // (0 on success); std::strerror gives the text.
+#include "filehandle.h"
+
 #include <cstddef>
+#include <cstdint>
 #include <string>
-#include <sys/types.h>
 
 namespace platform {
 
 // What a name refers to, whatever the name: device and inode.
 struct FileId {
-    dev_t dev = 0;
-    ino_t ino = 0;
+    std::uint64_t dev = 0; // the volume
+    std::uint64_t ino = 0; // the file on it
     bool known = false;
     friend bool operator==(const FileId &, const FileId &) = default;
 };
 // Of an open descriptor.
-FileId fileIdOf(int fd);
+FileId fileIdOf(NativeFile fd);
 // Of the entry itself: a link is not followed. Unknown when there is none.
 FileId entryIdOf(const std::string &path);
 // Of an entry in a folder given by its descriptor, not following a link.
-FileId entryIdAt(int dirFd, const std::string &name);
+FileId entryIdAt(NativeFile dirFd, const std::string &name);
 
 // A file of our own, held open from its creation until it is closed.
 // The destructor removes it as remove() does, unless keep() was called.
@@ -45,10 +47,10 @@ public:
     // removed first.
     int create(const std::string &path);
     // The same inside a folder given by its descriptor.
-    int createAt(int dirFd, const std::string &name, const std::string &shownPath);
+    int createAt(NativeFile dirFd, const std::string &name, const std::string &shownPath);
 
     bool isCreated() const { return m_id.known; }
-    int fd() const { return m_fd; }
+    NativeFile fd() const { return m_fd; }
     const std::string &path() const { return m_path; }
     FileId id() const { return m_id; }
 
@@ -76,8 +78,8 @@ public:
 private:
     void forget();
 
-    int m_dir = -1; // the folder that holds the name
-    int m_fd = -1;
+    NativeFile m_dir = -1; // the folder that holds the name
+    NativeFile m_fd = -1;
     std::string m_name;
     std::string m_path;
     FileId m_id;
@@ -96,6 +98,6 @@ void setDescriptorFolderForTesting(const std::string &folder);
 // link at the name is replaced, never followed. mode is set on the new file
 // before the rename. Returns 0 or an errno value; the temporary file is gone
 // on every way out.
-int replaceFile(const std::string &path, const void *bytes, std::size_t size, mode_t mode);
+int replaceFile(const std::string &path, const void *bytes, std::size_t size, std::uint32_t mode);
 
 } // namespace platform

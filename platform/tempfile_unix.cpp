@@ -24,7 +24,7 @@ std::string g_descriptorFolder = "/proc/self/fd";
 
 FileId idOf(const struct stat &st) { return {st.st_dev, st.st_ino, true}; }
 
-int closeFd(int &fd)
+int closeFd(NativeFile &fd)
 {
     int err = 0;
     if (fd >= 0 && ::close(fd) != 0 && errno != EINTR)
@@ -43,7 +43,7 @@ bool splitPath(const std::string &path, std::string &folder, std::string &name)
 }
 
 // A descriptor of the folder that holds the path's last name.
-int openFolderOf(const std::string &path, std::string &name, int &fd)
+int openFolderOf(const std::string &path, std::string &name, NativeFile &fd)
 {
     std::string folder;
     if (!splitPath(path, folder, name))
@@ -73,7 +73,7 @@ std::string randomName(const std::string &prefix)
     return out;
 }
 
-int writeAllBytes(int fd, const void *bytes, std::size_t size)
+int writeAllBytes(NativeFile fd, const void *bytes, std::size_t size)
 {
     const char *p = static_cast<const char *>(bytes);
     while (size > 0) {
@@ -90,7 +90,7 @@ int writeAllBytes(int fd, const void *bytes, std::size_t size)
 
 } // namespace
 
-FileId fileIdOf(int fd)
+FileId fileIdOf(NativeFile fd)
 {
     struct stat st;
     return ::fstat(fd, &st) == 0 ? idOf(st) : FileId();
@@ -102,7 +102,7 @@ FileId entryIdOf(const std::string &path)
     return ::lstat(path.c_str(), &st) == 0 ? idOf(st) : FileId();
 }
 
-FileId entryIdAt(int dirFd, const std::string &name)
+FileId entryIdAt(NativeFile dirFd, const std::string &name)
 {
     struct stat st;
     return ::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 ? idOf(st) : FileId();
@@ -134,7 +134,7 @@ TempFile &TempFile::operator=(TempFile &&other) noexcept
 int TempFile::create(const std::string &path)
 {
     std::string name;
-    int dir = -1;
+    NativeFile dir = kNoFile;
     if (const int err = openFolderOf(path, name, dir))
         return err;
     const int err = createAt(dir, name, path);
@@ -142,7 +142,7 @@ int TempFile::create(const std::string &path)
     return err;
 }
 
-int TempFile::createAt(int dirFd, const std::string &name, const std::string &shownPath)
+int TempFile::createAt(NativeFile dirFd, const std::string &name, const std::string &shownPath)
 {
     remove();
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
@@ -165,7 +165,7 @@ int TempFile::createAt(int dirFd, const std::string &name, const std::string &sh
         // Otherwise an EEXIST means the name came back in between: again.
     }
     if (err) {
-        int d = dir;
+        NativeFile d = dir;
         closeFd(d);
         return err;
     }
@@ -225,7 +225,7 @@ struct Closers {
 
 bool TempFile::removeClosingInBackground()
 {
-    int fd = m_fd;
+    NativeFile fd = m_fd;
     m_fd = -1;
     const bool removed = remove();
     if (fd >= 0) {
@@ -254,10 +254,10 @@ void TempFile::forget()
 
 // ---- replacing a file ----
 
-int replaceFile(const std::string &path, const void *bytes, std::size_t size, mode_t mode)
+int replaceFile(const std::string &path, const void *bytes, std::size_t size, std::uint32_t mode)
 {
     std::string name;
-    int dir = -1;
+    NativeFile dir = kNoFile;
     if (const int err = openFolderOf(path, name, dir))
         return err;
     TempFile file;

@@ -75,7 +75,7 @@ FileHandle createTarget(const QString &target, const QString &host, const FileSt
     return fd;
 }
 
-qint64 readBlock(int fd, char *buf, size_t size)
+qint64 readBlock(platform::NativeFile fd, char *buf, size_t size)
 {
     const qint64 n = platform::readSome(fd, buf, size);
     if (n < 0) {
@@ -87,7 +87,7 @@ qint64 readBlock(int fd, char *buf, size_t size)
 
 // A write that stores fewer bytes than asked (a full disk, a file-size
 // limit) is a failure too, not a silently shortened copy.
-void writeBlock(int fd, const char *buf, qint64 size)
+void writeBlock(platform::NativeFile fd, const char *buf, qint64 size)
 {
     if (!platform::writeAll(fd, buf, size_t(size))) {
         qCWarning(lcSetup) << "write failed:" << platform::lastSystemError();
@@ -96,7 +96,7 @@ void writeBlock(int fd, const char *buf, qint64 size)
 }
 
 // The source's last-write time in the packed format's 2-second steps.
-void carryLastWriteTime(int fd, const FileStatus &source)
+void carryLastWriteTime(platform::NativeFile fd, const FileStatus &source)
 {
     platform::setModificationTime(fd, platform::dosRoundedTime(source.mtimeSec), 0);
 }

@@ -40,7 +40,7 @@ void checkPieceCount(std::uint64_t archiveSize, std::uint64_t pieceSize, bool wi
                           .arg(n - 1));
 }
 
-void addFile(platform::ResourceStoreWriter &w, const std::string &name, int fd, std::uint64_t offset,
+void addFile(platform::ResourceStoreWriter &w, const std::string &name, platform::NativeFile fd, std::uint64_t offset,
              std::uint64_t size, const QString &output)
 {
     if (!w.addFromFile(platform::kRawDataResource, name, fd, offset, size))
@@ -48,7 +48,7 @@ void addFile(platform::ResourceStoreWriter &w, const std::string &name, int fd, 
 }
 
 // Checks every input, then writes the whole installer to outFd.
-void writeInstaller(const PackOptions &o, const QString &archive, int outFd)
+void writeInstaller(const PackOptions &o, const QString &archive, platform::NativeFile outFd)
 {
     // The input is an installer without a payload.
     platform::ResourceStore input;

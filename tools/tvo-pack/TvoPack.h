@@ -31,9 +31,11 @@ int unpack(const QString &path, const QString &dir);
 // An open regular file and its size.
 int openInput(const QString &path, const char *what, std::uint64_t &size);
 // The archive starts with a RAR 4 or RAR 5 signature.
-void checkArchive(int fd, const QString &path);
-// The library is an ELF shared object of the installer's class and machine
-// type that defines the four entry points the installer calls.
-void checkLibrary(int fd, const QString &path, const QString &installer);
+void checkArchive(platform::NativeFile fd, const QString &path);
+// The library is built for the installer's system, class and machine type
+// and offers the entry points the installer calls: an ELF shared object that
+// defines them for an ELF installer, a DLL that exports them (and the wide and
+// extended ones) for a Windows (PE) installer.
+void checkLibrary(platform::NativeFile fd, const QString &path, const QString &installer);
 
 } // namespace tvopack

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <sys/stat.h>
 #include <unordered_set>
 
 namespace platform {
@@ -26,7 +25,7 @@ struct Section {
     std::uint64_t offset = 0, size = 0, entsize = 0;
 };
 
-bool readSection(int fd, const ElfHeader &h, std::uint64_t shoff, std::uint64_t shentsize, std::uint64_t i,
+bool readSection(NativeFile fd, const ElfHeader &h, std::uint64_t shoff, std::uint64_t shentsize, std::uint64_t i,
                  Section &s)
 {
     unsigned char e[64];
@@ -42,7 +41,7 @@ bool readSection(int fd, const ElfHeader &h, std::uint64_t shoff, std::uint64_t 
     return true;
 }
 
-bool readTable(int fd, const Section &s, std::uint64_t fileSize, std::string &out)
+bool readTable(NativeFile fd, const Section &s, std::uint64_t fileSize, std::string &out)
 {
     if (s.size > kMaxTable || s.offset > fileSize || s.size > fileSize - s.offset)
         return false;
@@ -52,7 +51,7 @@ bool readTable(int fd, const Section &s, std::uint64_t fileSize, std::string &ou
 
 } // namespace
 
-bool readElfHeader(int fd, ElfHeader &header)
+bool readElfHeader(NativeFile fd, ElfHeader &header)
 {
     unsigned char h[20];
     if (!readAt(fd, h, sizeof h, 0) || std::memcmp(h, "\x7F" "ELF", 4) != 0 || (h[4] != 1 && h[4] != 2)
@@ -65,17 +64,17 @@ bool readElfHeader(int fd, ElfHeader &header)
     return true;
 }
 
-bool missingDynamicSymbols(int fd, const std::vector<std::string> &wanted, std::vector<std::string> &missing,
+bool missingDynamicSymbols(NativeFile fd, const std::vector<std::string> &wanted, std::vector<std::string> &missing,
                            std::string &why)
 {
     ElfHeader h;
     unsigned char e[64];
-    struct stat st {};
-    if (!readElfHeader(fd, h) || ::fstat(fd, &st) != 0 || !readAt(fd, e, h.is64 ? 64 : 52, 0)) {
+    const std::int64_t length = fileLength(fd);
+    if (!readElfHeader(fd, h) || length < 0 || !readAt(fd, e, h.is64 ? 64 : 52, 0)) {
         why = "not an ELF file";
         return false;
     }
-    const std::uint64_t fileSize = std::uint64_t(st.st_size);
+    const std::uint64_t fileSize = std::uint64_t(length);
     const bool be = h.bigEndian;
     const std::uint64_t shoff = h.is64 ? field(e + 0x28, 8, be) : field(e + 0x20, 4, be);
     const std::uint64_t shentsize = field(e + (h.is64 ? 0x3A : 0x2E), 2, be);

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <unistd.h>
 #include <zstd.h>
 
 namespace platform {
@@ -23,7 +22,7 @@ struct CCtxFree {
 };
 
 // Source bytes from a file or from memory, one block at a time.
-bool readSource(int srcFd, const void *data, std::uint64_t offset, void *buf, std::size_t n)
+bool readSource(NativeFile srcFd, const void *data, std::uint64_t offset, void *buf, std::size_t n)
 {
     if (data) {
         std::memcpy(buf, static_cast<const char *>(data) + offset, n);
@@ -55,14 +54,14 @@ bool ResourceStoreWriter::begin(const std::string &name, std::uint64_t &offset)
             + std::to_string(kMaxStoreIndexSize) + " bytes at " + name;
         return false;
     }
-    const off_t pos = ::lseek(m_fd, 0, SEEK_END);
+    const std::int64_t pos = seekToEnd(m_fd);
     if (pos < 0)
         return sysFail("Cannot write the store");
     offset = std::uint64_t(pos);
     return true;
 }
 
-bool ResourceStoreWriter::writeStored(int srcFd, const void *data, std::uint64_t offset, StoredResource &r)
+bool ResourceStoreWriter::writeStored(NativeFile srcFd, const void *data, std::uint64_t offset, StoredResource &r)
 {
     const std::size_t cap = std::clamp<std::uint64_t>(r.originalSize, 1, kBufferSize);
     std::unique_ptr<char[]> buf(new char[cap]);
@@ -83,7 +82,7 @@ bool ResourceStoreWriter::writeStored(int srcFd, const void *data, std::uint64_t
     return true;
 }
 
-bool ResourceStoreWriter::writeZstd(int srcFd, const void *data, std::uint64_t offset, StoredResource &r)
+bool ResourceStoreWriter::writeZstd(NativeFile srcFd, const void *data, std::uint64_t offset, StoredResource &r)
 {
     std::unique_ptr<ZSTD_CCtx, CCtxFree> cctx(ZSTD_createCCtx());
     if (!cctx || ZSTD_isError(ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_compressionLevel, m_level))
@@ -126,7 +125,7 @@ bool ResourceStoreWriter::writeZstd(int srcFd, const void *data, std::uint64_t o
     return true;
 }
 
-bool ResourceStoreWriter::add(StoredResource r, int srcFd, const void *data, std::uint64_t srcOffset)
+bool ResourceStoreWriter::add(StoredResource r, NativeFile srcFd, const void *data, std::uint64_t srcOffset)
 {
     if (!begin(r.name, r.offset))
         return false;
@@ -140,7 +139,7 @@ bool ResourceStoreWriter::add(StoredResource r, int srcFd, const void *data, std
             return true;
         }
         // Not smaller: the compressed bytes go, the plain ones take their place.
-        if (::ftruncate(m_fd, off_t(r.offset)) != 0 || ::lseek(m_fd, 0, SEEK_END) < 0)
+        if (!truncateAt(m_fd, r.offset))
             return sysFail("Cannot write the store");
     }
     if (!writeStored(srcFd, data, srcOffset, r))
@@ -161,7 +160,7 @@ bool ResourceStoreWriter::addBytes(std::uint32_t type, const std::string &name, 
     return add(std::move(r), -1, data ? data : &empty, 0);
 }
 
-bool ResourceStoreWriter::addFromFile(std::uint32_t type, const std::string &name, int srcFd, std::uint64_t offset,
+bool ResourceStoreWriter::addFromFile(std::uint32_t type, const std::string &name, NativeFile srcFd, std::uint64_t offset,
                                       std::uint64_t size)
 {
     StoredResource r;
@@ -186,7 +185,7 @@ bool ResourceStoreWriter::finish()
         put<std::uint8_t>(index, std::uint8_t(r.method));
         put<std::uint64_t>(index, r.originalSize);
     }
-    const off_t pos = ::lseek(m_fd, 0, SEEK_END);
+    const std::int64_t pos = seekToEnd(m_fd);
     if (pos < 0)
         return sysFail("Cannot write the store");
     std::string trailer(kStoreMagic, sizeof kStoreMagic);

@@ -51,7 +51,7 @@ struct Slot {
         return b.get();
     }
 
-    void load(int fd, const StoredResource &res)
+    void load(NativeFile fd, const StoredResource &res)
     {
         result = ResourceStore::Copied;
         reason.clear();
@@ -92,7 +92,7 @@ struct Slot {
 // through this process, while the second thread reads them for their CRCs.
 // Damage found there stops the copy; the failure reported is the first one
 // in the list's order.
-ResourceStore::CopyResult ResourceStore::copyStoredAllTo(const std::vector<const StoredResource *> &list, int outFd,
+ResourceStore::CopyResult ResourceStore::copyStoredAllTo(const std::vector<const StoredResource *> &list, NativeFile outFd,
                                                          std::size_t &failedAt)
 {
     std::atomic<bool> damaged {false}, stop {false};
@@ -144,7 +144,7 @@ ResourceStore::CopyResult ResourceStore::copyStoredAllTo(const std::vector<const
     return result == Copied ? Copied : copyFailed(result, *list[failedAt]);
 }
 
-ResourceStore::CopyResult ResourceStore::copyAllTo(const std::vector<const StoredResource *> &list, int outFd,
+ResourceStore::CopyResult ResourceStore::copyAllTo(const std::vector<const StoredResource *> &list, NativeFile outFd,
                                                    std::size_t &failedAt)
 {
     failedAt = 0;

@@ -19,7 +19,7 @@ std::uint64_t field(const unsigned char *p, int size, bool bigEndian)
 
 } // namespace
 
-std::int64_t elfImageLength(int fd)
+std::int64_t elfImageLength(NativeFile fd)
 {
     unsigned char h[64] = {};
     if (!readAt(fd, h, 52, 0) || std::memcmp(h, "\x7F" "ELF", 4) != 0 || (h[4] != 1 && h[4] != 2)

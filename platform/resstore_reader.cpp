@@ -7,10 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zstd.h>
 
 namespace platform {
@@ -97,24 +94,40 @@ ResourceStore::Status ResourceStore::open(const std::string &path, const std::st
     m_truncated = false;
     m_resources.clear();
     m_byName.clear();
-    m_fd.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat st {};
-    if (m_fd.get() < 0 || ::fstat(m_fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        m_reason = m_fd.get() >= 0 && st.st_mode != 0 ? "not a regular file" : sysReason(errno);
+    std::uint64_t size = 0;
+    m_fd.reset(openRegularForReading(path, size));
+    if (!m_fd.isOpen()) {
+        m_reason = errno ? sysReason(errno) : "not a regular file";
         return fail(Unreadable, {});
     }
-    const std::uint64_t size = std::uint64_t(st.st_size);
 
     char trailer[kStoreTrailerSize];
-    const bool hasTrailer = size >= std::uint64_t(kStoreTrailerSize)
-        && readAt(m_fd.get(), trailer, sizeof trailer, size - kStoreTrailerSize)
-        && std::memcmp(trailer, kStoreMagic, sizeof kStoreMagic) == 0;
+    const auto trailerEndsAt = [&](std::uint64_t end) {
+        return end >= std::uint64_t(kStoreTrailerSize)
+            && readAt(m_fd.get(), trailer, sizeof trailer, end - kStoreTrailerSize)
+            && std::memcmp(trailer, kStoreMagic, sizeof kStoreMagic) == 0;
+    };
+    bool hasTrailer = trailerEndsAt(size);
+    // Signing a Windows installer appends its certificate table, after up to
+    // 7 zero bytes that align it: the store ends before them.
+    const std::int64_t signature = hasTrailer ? -1 : peCertificateOffset(m_fd.get());
+    std::uint64_t padding = 0;
+    if (signature >= 0) {
+        size = std::uint64_t(signature);
+        char c = 0;
+        while (padding < 7 && padding < size && readAt(m_fd.get(), &c, 1, size - padding - 1) && c == 0)
+            ++padding;
+        for (std::uint64_t k = 0; k <= padding && !hasTrailer; ++k)
+            if ((hasTrailer = trailerEndsAt(size - k)))
+                size -= k;
+    }
     if (!hasTrailer) {
-        const std::int64_t image = elfImageLength(m_fd.get());
-        m_truncated = image >= 0 && std::uint64_t(image) != size;
+        const std::int64_t image = imageLength(m_fd.get());
+        m_truncated = image >= 0 && std::uint64_t(image) != size
+            && !(signature >= 0 && std::uint64_t(image) < size && size - std::uint64_t(image) <= padding);
         if (image >= 0 && std::uint64_t(image) > size)
             return fail(Damaged, "it is shorter than its own program image");
-        if (image >= 0 && std::uint64_t(image) < size)
+        if (m_truncated && std::uint64_t(image) < size)
             return fail(Damaged, "its resource store has no end (the file is truncated)");
         m_status = Plain;
         return m_status;
@@ -142,7 +155,7 @@ bool ResourceStore::readIndex(const char *trailer, std::uint64_t fileSize)
         return fail(Damaged, badIndex), false;
 
     const std::size_t fixed = m_version == 1 ? storeformat::kEntryFixedV1 : storeformat::kEntryFixedV2;
-    const std::int64_t image = elfImageLength(m_fd.get());
+    const std::int64_t image = imageLength(m_fd.get());
     std::uint64_t nextFree = image > 0 ? std::uint64_t(image) : 0;
     const char *p = index.data(), *end = p + index.size();
     const auto count = get<std::uint32_t>(p);
@@ -279,7 +292,7 @@ ResourceStore::CopyResult ResourceStore::copyZstd(const StoredResource &res, con
 // One read, one decompression into a buffer of the recorded size, one write.
 // The frame must fill the buffer exactly: more output, less, or bytes that
 // are not a frame are damage.
-ResourceStore::CopyResult ResourceStore::copyZstdWhole(const StoredResource &res, int outFd, std::uint32_t &crc)
+ResourceStore::CopyResult ResourceStore::copyZstdWhole(const StoredResource &res, NativeFile outFd, std::uint32_t &crc)
 {
     if (!m_scratch)
         m_scratch = std::make_unique<Scratch>();
@@ -300,7 +313,7 @@ ResourceStore::CopyResult ResourceStore::copyZstdWhole(const StoredResource &res
     return Copied;
 }
 
-ResourceStore::CopyResult ResourceStore::copyTo(const StoredResource &res, int outFd)
+ResourceStore::CopyResult ResourceStore::copyTo(const StoredResource &res, NativeFile outFd)
 {
     m_reason.clear();
     std::uint32_t crc = 0;
