@@ -176,10 +176,16 @@ private slots:
         QTest::addColumn<QString>("fault");
         QTest::addColumn<qint64>("diskSize"); // a tmpfs as the target's drive; 0: none
         QTest::addColumn<QString>("message");
-        QTest::newRow("library resource fails its check") << "UNRAR_DLL" << qint64(0) << "damaged";
+        QTest::newRow("library resource fails its check")
+            << "UNRAR_DLL" << qint64(0)
+            << "Plik instalatora jest uszkodzony:\rD:\\cd\\setup\rDane UNRAR_DLL mają błędną sumę kontrolną.\r"
+               "Pobierz instalator ponownie.";
         QTest::newRow("library that does not load") << "not a library" << qint64(0)
                                                     << "Can't load DLL: D:\\target\\TVOUNRAR.DLL !";
-        QTest::newRow("archive piece fails its check") << "TVODEMO_1" << qint64(0) << "damaged";
+        QTest::newRow("archive piece fails its check")
+            << "TVODEMO_1" << qint64(0)
+            << "Plik instalatora jest uszkodzony:\rD:\\cd\\setup\rDane TVODEMO_1 mają błędną sumę kontrolną.\r"
+               "Pobierz instalator ponownie.";
         QTest::newRow("disk full during the library") << "" << qint64(128 * 1024) << "Stream write error";
         QTest::newRow("disk full during the archive")
             << "" << QFileInfo(kLibrary).size() + 64 * 1024 << "Stream write error";
