@@ -87,6 +87,7 @@ private slots:
     void refusedFolder();
     void tooLittleSpace();
     void hostPathTarget();
+    void homeNotMadeYet();
     void help();
     void usageErrors_data();
     void usageErrors();
@@ -211,7 +212,9 @@ void TestUnattended::runFailures_data()
     QTest::addColumn<QString>("medium"); // what lies beside the installer
     QTest::addColumn<QString>("message");
     QTest::newRow("no folder beside a plain installer") << "plain" << "Błąd: Nie znaleziono katalogu:\n@medium\\TVO-DEMO\\\n";
-    QTest::newRow("damaged payload") << "damaged" << "Instalacja TAVRO DEMO: ";
+    QTest::newRow("damaged payload") << "damaged"
+                                     << "Instalacja TAVRO DEMO: Plik instalatora jest niekompletny:\n@medium\\setup\n"
+                                        "Prawdopodobnie przerwano jego pobieranie.\nPobierz instalator ponownie.\n";
     QTest::newRow("a file that cannot be copied") << "socket"
                                                    << "Błąd przy kopiowaniu pliku !: Nie można skopiować pliku GNIAZDO do:\n"
                                                       "C:\\TVO-DEMO\\GNIAZDO\n";
@@ -377,6 +380,17 @@ void TestUnattended::hostPathTarget()
     QCOMPARE(r.err, QString());
     QCOMPARE(r.code, 0);
     QVERIFY(QFile::exists(target + "/TVODEMO.EXE"));
+}
+
+// A home folder not made yet (an account made without one): the free space
+// is that of the file system it will be made on, and it is made.
+void TestUnattended::homeNotMadeYet()
+{
+    const QString account = home() + "/konto/dom";
+    const Run r = run(kDemo, {"--very-silent", "--no-icons"}, {"HOME=" + account});
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.code, 0);
+    QVERIFY(QFile::exists(account + "/TVO-DEMO/TVODEMO.EXE"));
 }
 
 void TestUnattended::help()
