@@ -78,14 +78,18 @@ std::string randomName(const std::string &prefix)
     return out;
 }
 
-// Renames the open file over name in dir through its own handle: what is
-// renamed is the file written, whatever has its temporary name.
-bool renameThrough(NativeFile file, NativeFile dir, const std::wstring &name)
+// Renames the open file to target (a \\?\ path) through its own handle:
+// what is renamed is the file written, whatever has its temporary name.
+bool renameThrough(NativeFile file, const std::wstring &target)
 {
+    // The call takes the system's own form of the path: \??\ for \\?\.
+    std::wstring name = target;
+    if (name.starts_with(L"\\\\?\\"))
+        name[1] = L'?';
     std::vector<char> buf(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
     auto *info = reinterpret_cast<FILE_RENAME_INFO *>(buf.data());
     info->ReplaceIfExists = TRUE;
-    info->RootDirectory = h(dir);
+    info->RootDirectory = nullptr;
     info->FileNameLength = DWORD(name.size() * sizeof(wchar_t));
     std::copy(name.begin(), name.end(), info->FileName);
     return SetFileInformationByHandle(h(file), FileRenameInfo, info, DWORD(buf.size())) != 0;
@@ -270,7 +274,10 @@ int win::replaceThroughNewFile(const std::wstring &path, bool readOnly, const st
     FileHandle dir(openFolder(longPath(folder)));
     if (!dir.isOpen())
         return errno;
-    const std::wstring target = joinPath(pathOf(dir.get()), name);
+    const std::wstring held = pathOf(dir.get());
+    if (held.empty())
+        return errno;
+    const std::wstring target = joinPath(held, name);
     TempFile file;
     int err = EEXIST;
     std::string tempName;
@@ -296,13 +303,13 @@ int win::replaceThroughNewFile(const std::wstring &path, bool readOnly, const st
         FileHandle link(isLink(there) ? openEntry(target, kRemoveAccess, false) : kNoFile);
         err = link.isOpen() ? removeThrough(link.get(), false) : isLink(there) ? errno : EISDIR;
     }
-    if (!err && !renameThrough(file.fd(), dir.get(), name)) {
+    if (!err && !renameThrough(file.fd(), target)) {
         // A file system that renames only by name: the file is closed first
         // (it shares no deletion) and must still be ours at its name.
         err = setErrnoFromLastError();
         if (err == EINVAL || err == EIO) {
             err = file.close();
-            const std::wstring temp = joinPath(pathOf(dir.get()), widen(tempName));
+            const std::wstring temp = joinPath(held, widen(tempName));
             if (!err && !file.nameIsOurs())
                 err = ENOENT; // someone took the temporary name away
             if (!err && !MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))

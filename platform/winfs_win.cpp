@@ -58,10 +58,23 @@ NativeFile openEntry(const std::wstring &path, DWORD access, DWORD share, bool f
         return kNoFile;
     }
     const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
-    const HANDLE f = CreateFileW(longPath(path).c_str(), access, share, nullptr, OPEN_EXISTING, flags, nullptr);
+    const std::wstring wide = longPath(path);
+    const HANDLE f = CreateFileW(wide.c_str(), access, share, nullptr, OPEN_EXISTING, flags, nullptr);
     if (f == INVALID_HANDLE_VALUE) {
         setErrnoFromLastError();
         return kNoFile;
+    }
+    // Where the name shows a link but the handle is not one, the system has
+    // followed it all the same (Wine with a link of the host's file system):
+    // whatever the handle reached is not the entry at the name.
+    BY_HANDLE_FILE_INFORMATION info {};
+    if (!followLinks && GetFileInformationByHandle(f, &info) && !isLink(info.dwFileAttributes)) {
+        const DWORD named = GetFileAttributesW(wide.c_str());
+        if (named != INVALID_FILE_ATTRIBUTES && isLink(named)) {
+            CloseHandle(f);
+            errno = ELOOP;
+            return kNoFile;
+        }
     }
     return nf(f);
 }
