@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QMap>
 #include <QProcessEnvironment>
+#include <QStorageInfo>
 #include <QStringList>
 
 #include <algorithm>
@@ -160,5 +161,20 @@ QString toDrivePath(const QString &hostPath)
     rest.replace('/', '\\');
     return QString(best) + QStringLiteral(":\\") + rest;
 }
+
+DriveKind driveKind(QChar letter)
+{
+    const QString root = driveRoot(letter);
+    const QStorageInfo info(root);
+    return driveKindOfFileSystem(info.isValid() ? info.fileSystemType() : QByteArray(), root);
+}
+
+QString driveLabel(QChar letter) { return driveRoot(letter); }
+
+// A missing medium is an error of the call here; no box is ever shown.
+QuietDriveErrors::QuietDriveErrors() = default;
+QuietDriveErrors::~QuietDriveErrors() = default;
+
+bool connectNetworkDrive(quintptr) { return false; }
 
 } // namespace platform

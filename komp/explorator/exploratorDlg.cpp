@@ -296,8 +296,10 @@ void TExplorerDlg::treeExpanding(QTreeWidgetItem *node)
 
 void TExplorerDlg::btnMapujClick()
 {
-    // No network-drive dialog here: drives mounted meanwhile appear once the
-    // drive table is read again.
+    // The system's dialog for connecting a network drive, where there is one;
+    // its answer does not matter: the list is read again either way, so
+    // drives mounted meanwhile appear too.
+    platform::connectNetworkDrive(quintptr(winId()));
     m_drivesChangeOn = false;
     const auto reattach = qScopeGuard([this] { m_drivesChangeOn = true; });
     drives->rebuild();

@@ -4,32 +4,8 @@
 #include "drives.h"
 
 #include <QIcon>
-#include <QStorageInfo>
 
 namespace explorer {
-
-TDriveType driveTypeForHostRoot(const QByteArray &fsType, const QString &hostRoot)
-{
-    const QByteArray fs = fsType.toLower();
-    static const char *const network[] = {"nfs", "nfs4", "cifs", "smb3", "smbfs", "fuse.sshfs", "sshfs", "9p", "afs"};
-    for (const char *n : network)
-        if (fs == n)
-            return TDriveType::Network;
-    if (fs == "iso9660" || fs == "udf")
-        return TDriveType::CdRom;
-    if (fs == "tmpfs" || fs == "ramfs")
-        return TDriveType::Ram;
-    for (const char *prefix : {"/media/", "/run/media/", "/mnt/"})
-        if (hostRoot.startsWith(QLatin1String(prefix)))
-            return TDriveType::Removable;
-    return TDriveType::Fixed;
-}
-
-TDriveType driveTypeOfHostRoot(const QString &hostRoot)
-{
-    const QStorageInfo info(hostRoot);
-    return driveTypeForHostRoot(info.isValid() ? info.fileSystemType() : QByteArray(), hostRoot);
-}
 
 QString drivePicture(TDriveType type)
 {
@@ -41,6 +17,12 @@ QString drivePicture(TDriveType type)
     case TDriveType::Fixed: break;
     }
     return QStringLiteral(":/explorator/drive_fixed.png");
+}
+
+QString driveItemText(QChar letter, const QString &label)
+{
+    const QString drive = QString(letter.toLower()) + ':';
+    return label.isEmpty() ? drive : QStringLiteral("%1 [%2]").arg(drive, label);
 }
 
 } // namespace explorer
@@ -71,10 +53,9 @@ void TDriveComboBox::rebuild()
     const QSignalBlocker block(this);
     clear();
     for (QChar letter : platform::driveLetters()) {
-        const QString root = platform::driveRoot(letter);
         const QChar lower = letter.toLower();
-        addItem(QIcon(explorer::drivePicture(explorer::driveTypeOfHostRoot(root))),
-                QStringLiteral("%1: [%2]").arg(lower).arg(root), lower);
+        addItem(QIcon(explorer::drivePicture(platform::driveKind(letter))),
+                explorer::driveItemText(letter, platform::driveLabel(letter)), lower);
     }
     const int i = previous.isNull() ? -1 : findData(previous);
     setCurrentIndex(i >= 0 ? i : (count() > 0 ? 0 : -1));

@@ -1,20 +1,25 @@
 #pragma once
 // The chooser's drive list: every letter of the drive table, in lower case,
-// with a picture of the kind of drive behind it.
+// with a picture of the kind of drive behind it and the drive's label.
+#include "drives.h"
+
 #include <QComboBox>
 #include <QString>
 
 namespace explorer {
 
-enum class TDriveType { Fixed, Removable, CdRom, Network, Ram };
+using TDriveType = platform::DriveKind;
 
 // Kind of drive from the file system type and the host folder it is mounted
 // on (plain data, so that every kind can be tried without the hardware).
-TDriveType driveTypeForHostRoot(const QByteArray &fsType, const QString &hostRoot);
-// Kind of the drive behind a host folder.
-TDriveType driveTypeOfHostRoot(const QString &hostRoot);
+inline TDriveType driveTypeForHostRoot(const QByteArray &fsType, const QString &hostRoot)
+{
+    return platform::driveKindOfFileSystem(fsType, hostRoot);
+}
 // Resource name of the drive kind's picture.
 QString drivePicture(TDriveType type);
+// The list's text for a drive: "c: [label]", or "c:" without a label.
+QString driveItemText(QChar letter, const QString &label);
 
 } // namespace explorer
 

@@ -81,6 +81,8 @@ QString fullDrivePath(const QString &path)
 
 bool folderExists(const QString &path)
 {
+    // An empty disc or card drive fails the check instead of asking for a disk.
+    const platform::QuietDriveErrors quiet;
     const int attrs = platform::fileAttributes(path);
     return attrs >= 0 && (attrs & platform::faDirectory);
 }
