@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang in build-fuzz/ and runs each for a
 # fixed number of inputs: the store's reader (trailer, index, compressed
-# resources) and the ELF readers. Not part of the tests.
+# resources) and the ELF and PE readers. Not part of the tests.
 #   scripts/fuzz.sh [RUNS]     (default 100000 inputs per target)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,11 +18,14 @@ qt="$(bash scripts/static-qt.sh | tail -1)"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTVO_FUZZ=ON -DTVO_STATIC_QT="$qt" \
   "${launcher[@]}" >/dev/null
 cmake --build build-fuzz -j"$(nproc)" --target fuzz_resstore fuzz_elf fuzz_make_seeds >/dev/null
+if cmake --build build-fuzz --target help | grep -q '^pefixtures'; then cmake --build build-fuzz --target pefixtures >/dev/null; fi
 
 work="build-fuzz/fuzz-run"
 rm -rf "$work" && mkdir -p "$work/seeds/store" "$work/seeds/elf"
 lib="$(find /usr/lib -name 'libunrar.so.5' -print -quit 2>/dev/null || true)"
-build-fuzz/tests/fuzz/fuzz_make_seeds "$work/seeds" build-fuzz/tests/fuzz/fuzz_make_seeds ${lib:+"$lib"}
+# The Windows fixtures of the tests (tests/fixtures/pe), where MinGW-w64 built them, seed the PE readers.
+pe=(); for f in build-fuzz/tests/fixtures/pe/*.exe build-fuzz/tests/fixtures/pe/*.dll; do [ -f "$f" ] && pe+=("$f"); done
+build-fuzz/tests/fuzz/fuzz_make_seeds "$work/seeds" build-fuzz/tests/fuzz/fuzz_make_seeds ${lib:+"$lib"} "${pe[@]}"
 status=0
 for t in resstore:store elf:elf; do
   target="fuzz_${t%%:*}" seeds="$work/seeds/${t##*:}"

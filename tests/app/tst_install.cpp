@@ -7,8 +7,8 @@
 #include "Payload.h"
 #include "RarWriter.h"
 #include "drives.h"
-#include "elflength.h"
 #include "filehandle.h"
+#include "imagelength.h"
 #include "installfixtures.h"
 #include "okienko.h"
 #include "resstore.h"
@@ -164,7 +164,7 @@ private slots:
         QVERIFY(QFileInfo(host("target/ODINSTALUJ.EXE")).isExecutable());
         {
             platform::FileHandle self(::open("/proc/self/exe", O_RDONLY | O_CLOEXEC)); // the program's image
-            QCOMPARE(QFileInfo(host("target/ODINSTALUJ.EXE")).size(), platform::elfImageLength(self.get()));
+            QCOMPARE(QFileInfo(host("target/ODINSTALUJ.EXE")).size(), platform::imageLength(self.get()));
         }
         QStringList files, folders;
         for (const ManifestEntry &e : readManifest(host("target/ODINSTALUJ.LST")))

@@ -1,8 +1,10 @@
 // The store's reader against damage: every byte of the trailer and the index
 // flipped, the file cut at every byte of them, and damaged compressed
 // resources. Each gives a clean error naming the file, never a crash and
-// never a store that looks sound.
+// never a store that looks sound. The image length of Windows programs from
+// their damaged PE headers, and stores appended to them.
 #include "filefixtures.h"
+#include "pefixtures.h"
 #include "storefixtures.h"
 
 #include <QFile>
@@ -55,7 +57,7 @@ private slots:
         QVERIFY(fd >= 0 && ::write(fd, program.constData(), 64) == 64);
         ::close(fd);
         fd = ::open(QFile::encodeName(path("elf")).constData(), O_RDONLY);
-        QCOMPARE(platform::elfImageLength(fd), std::int64_t(64));
+        QCOMPARE(platform::imageLength(fd), std::int64_t(64));
         ::close(fd);
     }
 
@@ -201,6 +203,155 @@ private slots:
         QCOMPARE(QString::fromStdString(store.errorString()),
                  QStringLiteral("The installer file C:\\setup is damaged: resource R fails its CRC check."));
         QVERIFY(readAll(path("out")).size() <= original.size());
+    }
+
+    // The image of a Windows program ends with its last section's bytes or
+    // with the COFF symbol and string tables the linker leaves after them;
+    // what follows (a payload, the certificate table of signing) is not the
+    // program's. Headers that do not fit the file give no length; a file cut
+    // inside its image gives the length it should have.
+    void peImageLength_data()
+    {
+        QTest::addColumn<QString>("fixture");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("expect"); // "fixture": its length; "none": -1; "past end": beyond the file
+        for (const char *f : {"program.exe", "program-symbols.exe", "unrar.dll"}) {
+            QTest::addRow("%s as built", f) << f << "" << "fixture";
+            QTest::addRow("%s, payload appended", f) << f << "payload" << "fixture";
+            QTest::addRow("%s, signed", f) << f << "signed" << "fixture";
+            QTest::addRow("%s, cut inside its last section", f) << f << "cut:-100" << "past end";
+        }
+        QTest::newRow("payload, then signed") << "program.exe" << "payload+signed" << "fixture";
+        QTest::newRow("cut after the section table") << "program.exe" << "cut:table" << "past end";
+        QTest::newRow("cut inside the section table") << "program.exe" << "cut:table-20" << "none";
+        QTest::newRow("cut inside the file header") << "program.exe" << "cut:nt+10" << "none";
+        QTest::newRow("only the MZ header") << "program.exe" << "cut:64" << "none";
+        QTest::newRow("empty") << "program.exe" << "cut:0" << "none";
+        QTest::newRow("e_lfanew past the end") << "program.exe" << "lfanew:end" << "none";
+        QTest::newRow("e_lfanew at the last bytes") << "program.exe" << "lfanew:end-4" << "none";
+        QTest::newRow("e_lfanew 0xFFFFFFF0") << "program.exe" << "lfanew:huge" << "none";
+        QTest::newRow("no PE signature") << "program.exe" << "signature" << "none";
+        QTest::newRow("unknown optional header") << "program.exe" << "magic" << "none";
+        QTest::newRow("optional header without its directories") << "program.exe" << "optional:16" << "none";
+        QTest::newRow("65535 sections") << "program.exe" << "sections" << "none";
+        QTest::newRow("section data past the end") << "program.exe" << "raw:huge" << "past end";
+        QTest::newRow("symbol table past the end") << "program-symbols.exe" << "symbols:huge" << "past end";
+        QTest::newRow("string table size past the end") << "program-symbols.exe" << "strings:huge" << "past end";
+    }
+    void peImageLength()
+    {
+        if (!pefixtures::kHaveFixtures)
+            QSKIP("MinGW-w64 was not found: no Windows fixtures");
+        using namespace pefixtures;
+        QFETCH(QString, fixture);
+        QFETCH(QString, change);
+        QFETCH(QString, expect);
+        QByteArray b = pefixtures::fixture(fixture);
+        QVERIFY(b.startsWith("MZ"));
+        const qint64 built = b.size();
+        const qsizetype nt = ntHeaders(b), table = sectionTable(b) + 40 * sectionCount(b);
+        if (change.startsWith("payload"))
+            b += noise(5000, 2);
+        if (change.endsWith("signed"))
+            b = signedCopy(b);
+        if (change.startsWith("cut:")) {
+            const QString at = change.mid(4);
+            b.truncate(at == "table" ? table + 8 : at == "table-20" ? table - 20 : at == "nt+10" ? nt + 10
+                       : at.startsWith('-')                          ? b.size() + at.toInt()
+                                                                     : at.toInt());
+        }
+        if (change.startsWith("lfanew:"))
+            put32(b, 0x3C, change == "lfanew:end" ? quint32(b.size() + 16) : change == "lfanew:huge" ? 0xFFFFFFF0u
+                                                                                                    : quint32(b.size() - 4));
+        if (change == "signature")
+            b[nt + 1] = 'X';
+        if (change == "magic")
+            put16(b, nt + 24, 0x107);
+        if (change == "optional:16")
+            put16(b, nt + 20, 16);
+        if (change == "sections")
+            put16(b, nt + 6, 0xFFFF);
+        if (change == "raw:huge")
+            put32(b, lastSection(b) + 20, 0xFFFFF000u);
+        if (change == "symbols:huge") {
+            QVERIFY(get32(b, nt + 12) != 0); // the linker's symbol table is there
+            put32(b, nt + 12, 0xFFFFFF00u);
+        }
+        if (change == "strings:huge")
+            put32(b, get32(b, nt + 12) + 18 * get32(b, nt + 16), 0x7FFFFFFF);
+        writeFile(path("pe"), b);
+        const int fd = ::open(QFile::encodeName(path("pe")).constData(), O_RDONLY);
+        const std::int64_t length = platform::imageLength(fd);
+        ::close(fd);
+        if (expect == "fixture")
+            QCOMPARE(length, std::int64_t(built));
+        else if (expect == "none")
+            QCOMPARE(length, std::int64_t(-1));
+        else
+            QVERIFY2(length > b.size(), qPrintable(QString::number(length)));
+    }
+
+    // A Windows installer as the store reader sees it: a program with a store
+    // appended, signed or not, whole or cut short.
+    void peStore_data()
+    {
+        QTest::addColumn<QString>("fixture");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        const int plain = ResourceStore::Plain, valid = ResourceStore::Valid, damaged = ResourceStore::Damaged;
+        QTest::newRow("plain program") << "program.exe" << "" << plain << "";
+        QTest::newRow("plain program with symbols") << "program-symbols.exe" << "" << plain << "";
+        QTest::newRow("plain program, signed") << "program.exe" << "signed" << plain << "";
+        QTest::newRow("with a store") << "program.exe" << "store" << valid << "";
+        QTest::newRow("with symbols and a store") << "program-symbols.exe" << "store" << valid << "";
+        QTest::newRow("with a store, signed") << "program.exe" << "store+signed" << valid << "";
+        QTest::newRow("store cut by 3 bytes") << "program.exe" << "store+cut:3" << damaged << "has no end";
+        // (Cut by fewer bytes than the zeros that end the trailer, the padding
+        // of signing would make it whole again.)
+        QTest::newRow("store cut, then signed") << "program.exe" << "store+cut:11+signed" << damaged << "has no end";
+        QTest::newRow("cut inside the program") << "program.exe" << "cut:200" << damaged << "shorter than its own";
+        QTest::newRow("payload that is not a store") << "program.exe" << "junk" << damaged << "has no end";
+    }
+    void peStore()
+    {
+        if (!pefixtures::kHaveFixtures)
+            QSKIP("MinGW-w64 was not found: no Windows fixtures");
+        QFETCH(QString, fixture);
+        QFETCH(QString, change);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        const QByteArray program = pefixtures::fixture(fixture);
+        QVERIFY(program.startsWith("MZ"));
+        // Every length of the store modulo 8, so that signing pads it by 0 to 7 bytes.
+        for (int extra = 0; extra < (change.contains("store") ? 8 : 1); ++extra) {
+            const QByteArray data = text(3000 + extra);
+            QByteArray b = program;
+            if (change.contains("store"))
+                b = handMadeStore({{"R", data, StoreMethod::Stored, quint64(data.size()),
+                                    platform::crc32(0, data.constData(), std::size_t(data.size()))}},
+                                  2, program);
+            if (change.contains("store+cut:"))
+                b.chop(change.section(':', 1).section('+', 0, 0).toInt());
+            if (change == "cut:200")
+                b.chop(200);
+            if (change == "junk")
+                b += noise(100, 1);
+            if (change.endsWith("signed"))
+                b = pefixtures::signedCopy(b);
+            writeFile(path("setup.exe"), b);
+            ResourceStore store;
+            const int s = store.open(path("setup.exe").toStdString(), "C:\\setup.exe");
+            const QString msg = QString::fromStdString(store.errorString());
+            QVERIFY2(s == status && msg.contains(message), qPrintable(QStringLiteral("%1 more bytes: %2, %3")
+                                                                          .arg(extra)
+                                                                          .arg(s)
+                                                                          .arg(msg)));
+            if (s == ResourceStore::Valid) {
+                QCOMPARE(copyOut(store, "R", path("out")), ResourceStore::Copied);
+                QVERIFY(readAll(path("out")) == data);
+            }
+        }
     }
 };
 

@@ -1,5 +1,6 @@
 // The packer as its users run it: a separate process, its output files, its
 // exit code and its messages.
+#include "pefixtures.h"
 #include "resstore.h"
 #include "tvopackrun.h"
 
@@ -254,6 +255,79 @@ private slots:
         QVERIFY(!QFile::exists(path("escaped")) && !QFile::exists(path("dir/escaped")));
         const QStringList leftovers = QDir(tmp.path()).entryList({"out.*"}, QDir::Files);
         QVERIFY2(leftovers.isEmpty(), qPrintable(leftovers.join(' ')));
+    }
+    // A Windows installer takes a Windows DLL of its machine type that exports
+    // the entry points, read from the file; a Linux library with a Windows
+    // installer, or the other way round, is refused. "@name" is a file in the
+    // test folder, "%name" one of the Windows fixtures.
+    void windowsInstaller_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("library");
+        QTest::addColumn<QString>("message"); // empty: packed
+        QTest::newRow("Windows program and DLL") << "%program.exe" << "%unrar.dll" << "";
+        QTest::newRow("with its symbol table") << "%program-symbols.exe" << "%unrar.dll" << "";
+        QTest::newRow("signed Windows program") << "@signed.exe" << "%unrar.dll" << "";
+        QTest::newRow("Windows program, Linux library") << "%program.exe" << "@lib" << "is an ELF file, the installer";
+        QTest::newRow("Linux program, Windows DLL") << "@plain" << "%unrar.dll" << "is a Windows (PE) file, the installer";
+        QTest::newRow("a program as the library") << "%program.exe" << "%program.exe" << "is a Windows (PE) file but not a DLL";
+        QTest::newRow("not a DLL at all") << "%program.exe" << "@text" << "is not a Windows DLL";
+        QTest::newRow("DLL for another machine") << "%program.exe" << "@arm.dll" << "is built for 64-bit AArch64, the installer";
+        QTest::newRow("DLL without RAROpenArchive (but its Ex)") << "%program.exe" << "@noopen.dll"
+                                                                 << "does not export RAROpenArchive:";
+        QTest::newRow("DLL without RARProcessFileW") << "%program.exe" << "@nowide.dll" << "does not export RARProcessFileW";
+        QTest::newRow("DLL cut after its headers") << "%program.exe" << "@cut.dll" << "no readable export table";
+        QTest::newRow("export table outside the file") << "%program.exe" << "@farexports.dll" << "no readable export table";
+        QTest::newRow("Windows program cut short") << "@cut.exe" << "%unrar.dll" << "shorter than its own program image";
+        QTest::newRow("neither ELF nor PE") << "@text" << "%unrar.dll" << "neither an ELF program nor a Windows";
+    }
+    void windowsInstaller()
+    {
+        if (!pefixtures::kHaveFixtures)
+            QSKIP("MinGW-w64 was not found: no Windows fixtures");
+        using namespace pefixtures;
+        QFETCH(QString, input);
+        QFETCH(QString, library);
+        QFETCH(QString, message);
+        if (!QFile::exists(path("nowide.dll"))) {
+            makeInputs();
+            const QByteArray dll = fixture("unrar.dll"), exe = fixture("program.exe");
+            QVERIFY(dll.startsWith("MZ") && exe.startsWith("MZ"));
+            QByteArray arm = dll;
+            put16(arm, ntHeaders(arm) + 4, 0xAA64);
+            QByteArray far = dll;
+            put32(far, directory(far, 0), 0x7FFFFFF0);
+            QVERIFY(writeFile(path("arm.dll"), arm) && writeFile(path("farexports.dll"), far));
+            QVERIFY(writeFile(path("noopen.dll"), QByteArray(dll).replace(QByteArray("RAROpenArchive\0", 15),
+                                                                        QByteArray("RAROpenArchivX\0", 15))));
+            QVERIFY(writeFile(path("nowide.dll"), QByteArray(dll).replace("RARProcessFileW", "RARProcessFileX")));
+            QVERIFY(writeFile(path("cut.dll"), dll.left(sectionTable(dll) + 40 * sectionCount(dll))));
+            QVERIFY(writeFile(path("cut.exe"), exe.left(exe.size() - 100)));
+            QVERIFY(writeFile(path("signed.exe"), signedCopy(exe)));
+        }
+        const auto resolve = [this](const QString &a) {
+            return a.startsWith('%') ? fixturePath(a.mid(1)) : path(a.mid(1));
+        };
+        const QString out = path("setup.exe");
+        QFile::remove(out);
+        const Run r = pack({"--library", resolve(library), "--archive", path("rar"), resolve(input), out});
+        if (!message.isEmpty()) {
+            QVERIFY2(r.code == 1 && r.err.contains(message), qPrintable(r.err));
+            QVERIFY(!QFile::exists(out));
+            return;
+        }
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        // The program unchanged, then the store, which the reader finds after
+        // the image the PE headers give.
+        const QByteArray program = readFile(resolve(input)), packed = readFile(out);
+        QVERIFY(packed.startsWith(program));
+        platform::ResourceStore store;
+        QCOMPARE(store.open(QFile::encodeName(out).toStdString()), platform::ResourceStore::Valid);
+        QVERIFY(store.find(platform::kRawDataResource, "UNRAR_DLL") && store.find(platform::kRawDataResource, "TVODEMO_0"));
+        const int fd = ::open(QFile::encodeName(out).constData(), O_RDONLY);
+        const std::int64_t image = platform::imageLength(fd);
+        ::close(fd);
+        QCOMPARE(image, std::int64_t(input == "@signed.exe" ? fixture("program.exe").size() : program.size()));
     }
 };
 

@@ -3,6 +3,7 @@
 #include "TvoPack.h"
 
 #include "elfsymbols.h"
+#include "pefile.h"
 #include "storeio.h"
 
 #include <QFile>
@@ -40,6 +41,59 @@ QString kind(const platform::ElfHeader &h)
     return QStringLiteral("%1-bit %2").arg(h.is64 ? 64 : 32).arg(machineName(h.machine));
 }
 
+QString kind(const platform::PeHeader &h)
+{
+    const std::uint16_t m = h.machine;
+    const QString name = m == platform::kPeMachineX64 ? QStringLiteral("x86-64")
+        : m == platform::kPeMachineX86                ? QStringLiteral("x86")
+        : m == 0xAA64                                 ? QStringLiteral("AArch64")
+                                                      : QStringLiteral("machine 0x%1").arg(m, 0, 16);
+    return QStringLiteral("%1-bit %2").arg(h.is64 ? 64 : 32).arg(name);
+}
+
+// What the installer's binding calls; on Windows also the wide and extended
+// entry points.
+const std::vector<std::string> kEntryPoints {"RAROpenArchive", "RARReadHeader", "RARProcessFile", "RARCloseArchive"};
+const std::vector<std::string> kWindowsEntryPoints {"RAROpenArchive",   "RAROpenArchiveEx", "RARReadHeader",
+                                                    "RARReadHeaderEx",  "RARProcessFile",   "RARProcessFileW",
+                                                    "RARCloseArchive"};
+
+void refuseMissing(const QString &path, const std::vector<std::string> &missing)
+{
+    if (missing.empty())
+        return;
+    QStringList names;
+    for (const std::string &m : missing)
+        names << QString::fromStdString(m);
+    throw Failure(QStringLiteral("library %1 does not export %2: it is not the unrar library")
+                      .arg(path, names.join(QStringLiteral(", "))));
+}
+
+// The library of a Windows installer: a DLL of the installer's machine type
+// whose export table names the entry points.
+void checkWindowsLibrary(platform::NativeFile fd, const QString &path, const QString &installer,
+                         const platform::PeHeader &exe)
+{
+    platform::ElfHeader elf;
+    platform::PeHeader lib;
+    if (platform::readElfHeader(fd, elf))
+        throw Failure(QStringLiteral("library %1 is an ELF file, the installer %2 a Windows (PE) program: give the "
+                                     "Windows DLL")
+                          .arg(path, installer));
+    if (!platform::readPeHeader(fd, lib))
+        throw Failure(QStringLiteral("library %1 is not a Windows DLL").arg(path));
+    if (!(lib.characteristics & platform::kPeFileDll))
+        throw Failure(QStringLiteral("library %1 is a Windows (PE) file but not a DLL").arg(path));
+    if (lib.is64 != exe.is64 || lib.machine != exe.machine)
+        throw Failure(QStringLiteral("library %1 is built for %2, the installer %3 for %4")
+                          .arg(path, kind(lib), installer, kind(exe)));
+    std::vector<std::string> missing;
+    std::string why;
+    if (!platform::missingPeExports(fd, kWindowsEntryPoints, missing, why))
+        throw Failure(QStringLiteral("library %1: %2").arg(path, QString::fromStdString(why)));
+    refuseMissing(path, missing);
+}
+
 } // namespace
 
 int openInput(const QString &path, const char *what, std::uint64_t &size)
@@ -56,7 +110,7 @@ int openInput(const QString &path, const char *what, std::uint64_t &size)
     return fd;
 }
 
-void checkArchive(int fd, const QString &path)
+void checkArchive(platform::NativeFile fd, const QString &path)
 {
     char head[8] = {};
     const bool rar4 = platform::readAt(fd, head, 7, 0) && std::memcmp(head, kRar4, 7) == 0;
@@ -67,36 +121,38 @@ void checkArchive(int fd, const QString &path)
                           .arg(path));
 }
 
-void checkLibrary(int fd, const QString &path, const QString &installer)
+void checkLibrary(platform::NativeFile fd, const QString &path, const QString &installer)
 {
-    platform::ElfHeader lib, exe;
-    if (!platform::readElfHeader(fd, lib))
+    std::uint64_t size = 0;
+    platform::FileHandle in(openInput(installer, "input", size));
+    platform::ElfHeader exe;
+    platform::PeHeader peExe;
+    if (!platform::readElfHeader(in.get(), exe)) {
+        if (!platform::readPeHeader(in.get(), peExe))
+            throw Failure(QStringLiteral("input %1 is neither an ELF program nor a Windows (PE) program").arg(installer));
+        checkWindowsLibrary(fd, path, installer, peExe);
+        return;
+    }
+    platform::ElfHeader lib;
+    platform::PeHeader peLib;
+    if (!platform::readElfHeader(fd, lib)) {
+        if (platform::readPeHeader(fd, peLib))
+            throw Failure(QStringLiteral("library %1 is a Windows (PE) file, the installer %2 an ELF program: give "
+                                         "the ELF shared library")
+                              .arg(path, installer));
         throw Failure(QStringLiteral("library %1 is not an ELF shared library").arg(path));
+    }
     if (lib.type != 3)
         throw Failure(QStringLiteral("library %1 is an ELF file but not a shared library").arg(path));
-    std::uint64_t size = 0;
-    const int in = openInput(installer, "input", size);
-    const bool exeElf = platform::readElfHeader(in, exe);
-    ::close(in);
-    if (!exeElf)
-        throw Failure(QStringLiteral("input %1 is not an ELF program").arg(installer));
     if (lib.is64 != exe.is64 || lib.machine != exe.machine || lib.bigEndian != exe.bigEndian)
         throw Failure(QStringLiteral("library %1 is built for %2, the installer %3 for %4")
                           .arg(path, kind(lib), installer, kind(exe)));
 
-    const std::vector<std::string> entryPoints {"RAROpenArchive", "RARReadHeader", "RARProcessFile",
-                                                "RARCloseArchive"};
     std::vector<std::string> missing;
     std::string why;
-    if (!platform::missingDynamicSymbols(fd, entryPoints, missing, why))
+    if (!platform::missingDynamicSymbols(fd, kEntryPoints, missing, why))
         throw Failure(QStringLiteral("library %1: %2").arg(path, QString::fromStdString(why)));
-    if (!missing.empty()) {
-        QStringList names;
-        for (const std::string &m : missing)
-            names << QString::fromStdString(m);
-        throw Failure(QStringLiteral("library %1 does not export %2: it is not the unrar library")
-                          .arg(path, names.join(QStringLiteral(", "))));
-    }
+    refuseMissing(path, missing);
 }
 
 } // namespace tvopack
