@@ -280,6 +280,7 @@ private slots:
         QTest::newRow("export table outside the file") << "%program.exe" << "@farexports.dll" << "no readable export table";
         QTest::newRow("Windows program cut short") << "@cut.exe" << "%unrar.dll" << "shorter than its own program image";
         QTest::newRow("neither ELF nor PE") << "@text" << "%unrar.dll" << "neither an ELF program nor a Windows";
+        QTest::newRow("a DLL as the installer") << "%unrar.dll" << "%unrar.dll" << "is a Windows DLL, not a program";
     }
     void windowsInstaller()
     {

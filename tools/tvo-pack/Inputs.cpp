@@ -130,6 +130,8 @@ void checkLibrary(platform::NativeFile fd, const QString &path, const QString &i
     if (!platform::readElfHeader(in.get(), exe)) {
         if (!platform::readPeHeader(in.get(), peExe))
             throw Failure(QStringLiteral("input %1 is neither an ELF program nor a Windows (PE) program").arg(installer));
+        if (peExe.characteristics & platform::kPeFileDll)
+            throw Failure(QStringLiteral("input %1 is a Windows DLL, not a program").arg(installer));
         checkWindowsLibrary(fd, path, installer, peExe);
         return;
     }
