@@ -33,8 +33,7 @@ QString storeText(const platform::ResourceStore &store)
     if (store.status() == platform::ResourceStore::Unsupported)
         return QStringLiteral("Plik instalatora zawiera dane w nowszym formacie (wersja %2),\r"
                               "którego ten program nie odczytuje:\r%1\rPobierz instalator ponownie.")
-            .arg(shownInstaller())
-            .arg(store.version());
+            .arg(shownInstaller(), QString::number(store.version()));
     if (store.truncated())
         return QStringLiteral("Plik instalatora jest niekompletny:\r%1\r"
                               "Prawdopodobnie przerwano jego pobieranie.\rPobierz instalator ponownie.")
