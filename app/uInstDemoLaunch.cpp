@@ -50,12 +50,14 @@ void TForm1::writeDesktopShortcut()
     platform::DesktopEntry entry{QStringLiteral("Tavro 2010 DEMO"), installedProgramCommand(), target};
     entry.icon = Integration::appId;
     try {
-        const QString desktop = platform::desktopFolder();
+        QString error;
+        const QString desktop = platform::desktopFolder(&error);
+        if (desktop.isEmpty())
+            throw Exception(error);
         installRecord().addCreatedFolders(platform::missingFolders(desktop));
         QDir().mkpath(desktop);
-        QString error;
-        const QString file = desktop + '/' + Integration::desktopEntryName;
-        if (!platform::writeDesktopEntry(file, entry, &error))
+        const QString file = desktop + '/' + platform::shortcutFileName(entry.name);
+        if (!platform::writeShortcut(file, entry, &error))
             throw Exception(QStringLiteral("Nie można zapisać skrótu na pulpicie:\r") + desktop + '\r' + error);
         installRecord().addOutside(file);
         InstallLog::write(QStringLiteral("Written the desktop entry ") + file);

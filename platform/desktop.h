@@ -1,13 +1,18 @@
 #pragma once
-// The user's desktop: shortcut files (freedesktop desktop entries) and
-// starting programs that outlive the installer.
+// The user's desktop: shortcut files and starting programs that outlive the
+// installer. Linux: freedesktop desktop entries; Windows: shell links.
 #include <QString>
 #include <QStringList>
 
 namespace platform {
 
-// Host folder of the desktop: XDG_DESKTOP_DIR of user-dirs.dirs, else ~/Desktop.
-QString desktopFolder();
+// Host folder of the desktop. Linux: XDG_DESKTOP_DIR of user-dirs.dirs, else
+// ~/Desktop. Windows: the value "Desktop" of the current user's key
+// Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders (an
+// expandable value expanded), the system's known desktop folder when the
+// value is missing or empty. Empty, with the reason in error, when the key
+// cannot be opened or the value is not text.
+QString desktopFolder(QString *error = nullptr);
 
 // A desktop action ([Desktop Action id] group, listed in Actions=).
 struct DesktopAction {
@@ -21,12 +26,33 @@ struct DesktopEntry {
     QStringList argv;   // program and arguments, host paths
     QString workingDir; // Path=, a host path
     // Optional keys, written only when set.
-    QString icon = {};           // Icon=, a theme icon name
+    QString icon = {};           // Icon=, a theme icon name (Windows: an icon file)
     QString comment = {};        // Comment=
     QStringList categories = {}; // Categories=
     QString startupWMClass = {}; // StartupWMClass=
     QList<DesktopAction> actions = {};
 };
+
+// The desktop shortcut's file name for a shortcut called name:
+// "<name>.desktop" on Linux, "<name>.lnk" on Windows.
+QString shortcutFileName(const QString &name);
+
+// Writes the shortcut to a host file, replacing whatever has the name (a
+// link there is replaced, never written through). Linux: the desktop entry
+// (writeDesktopEntry). Windows: a shell link starting argv[0] with the other
+// arguments, each in double quotes by the command-line rules, in workingDir;
+// its icon is entry.icon when that names a file, else the program's own, and
+// its description entry.comment. False, with a reason, when it cannot be
+// written.
+bool writeShortcut(const QString &hostFile, const DesktopEntry &entry, QString *error = nullptr);
+
+// Starts a program detached from the installer (no zombie is left behind,
+// nothing waited for) in the given host folder. Windows: CreateProcessW with
+// the command line of writeShortcut's rules. False when it cannot be started.
+bool startDetached(const QStringList &argv, const QString &workingDir);
+
+#ifndef _WIN32
+// ---- Linux only: freedesktop desktop entries and the data folder ----
 
 // The Exec= value: every argument quoted by the desktop-entry rules, then the
 // whole value escaped as a desktop-entry string.
@@ -48,9 +74,6 @@ QString dataHome();
 // brought up to date where one is already there: without one the desktop
 // reads the folders themselves, and a cache left behind would go stale.
 void refreshDesktopCaches(const QString &dataFolder);
-
-// Starts a program detached from the installer (no zombie is left behind)
-// in the given host folder. False when it cannot be started.
-bool startDetached(const QStringList &argv, const QString &workingDir);
+#endif
 
 } // namespace platform

@@ -12,7 +12,7 @@
 
 namespace platform {
 
-QString desktopFolder()
+QString desktopFolder(QString *)
 {
     const QString home = QDir::homePath();
     // A relative XDG_CONFIG_HOME is invalid and stands for the default.
@@ -126,6 +126,13 @@ bool writeDesktopEntry(const QString &hostFile, const DesktopEntry &entry, QStri
         p.waitForFinished(5000); // without a session bus gio fails; the entry works all the same
     }
     return true;
+}
+
+QString shortcutFileName(const QString &name) { return name + QStringLiteral(".desktop"); }
+
+bool writeShortcut(const QString &hostFile, const DesktopEntry &entry, QString *error)
+{
+    return writeDesktopEntry(hostFile, entry, error);
 }
 
 QString dataHome()
