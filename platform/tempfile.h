@@ -63,6 +63,12 @@ public:
     // Closes the descriptor: 0, or the delayed write error (EIO, ENOSPC...)
     // some file systems report only here. The file is still known.
     int close();
+    // The content is complete: the file stays held, from now on only for
+    // reading, and still no one else may write it. Windows maps no file for
+    // running while a handle may write it; here nothing changes. 0, or an
+    // errno value (EBUSY: someone else opened it for writing in between; the
+    // file is no longer held then, but still known).
+    int holdForReading();
     // Removes the name when it still refers to the created file; another
     // file put at the name is left alone. Then forgets the file. True when
     // the name was removed.

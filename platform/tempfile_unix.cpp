@@ -194,6 +194,9 @@ void setDescriptorFolderForTesting(const std::string &folder)
 
 int TempFile::close() { return closeFd(m_fd); }
 
+// A descriptor that may write is loaded from as well as any here.
+int TempFile::holdForReading() { return m_fd >= 0 ? 0 : EBADF; }
+
 bool TempFile::remove()
 {
     const bool removed = nameIsOurs() && ::unlinkat(m_dir, m_name.c_str(), 0) == 0;

@@ -195,6 +195,32 @@ void setDescriptorFolderForTesting(const std::string &) {}
 
 int TempFile::close() { return closeFd(m_fd); }
 
+// The writing handle cannot simply become a reading one, and a reader that
+// lets no one else write cannot be opened while the writer is open. So a
+// reader that lets the writer be comes first, then the writer goes, then a
+// reader that lets no one else write takes over from the first reader: if
+// anyone opened the file for writing in between, that last step fails.
+int TempFile::holdForReading()
+{
+    if (m_fd == kNoFile)
+        return EBADF;
+    const HANDLE lenient =
+        ReOpenFile(h(m_fd), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
+    if (lenient == INVALID_HANDLE_VALUE)
+        return win::setErrnoFromLastError();
+    if (const int err = closeFd(m_fd)) {
+        CloseHandle(lenient);
+        return err;
+    }
+    const HANDLE strict = ReOpenFile(lenient, GENERIC_READ | DELETE, FILE_SHARE_READ, 0);
+    const int err = strict == INVALID_HANDLE_VALUE ? win::setErrnoFromLastError() : 0;
+    CloseHandle(lenient);
+    if (err)
+        return err;
+    m_fd = nf(strict);
+    return 0;
+}
+
 bool TempFile::remove()
 {
     bool removed = false;
