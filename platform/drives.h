@@ -22,10 +22,7 @@ QList<QChar> driveLetters();
 QString driveRoot(QChar letter);
 // Changes the table at run time (tests, freshly mounted drives); an empty
 // folder removes the letter. resetDrives() goes back to the defaults.
-// Windows, for tests only: a letter the system does not have is defined as a
-// substitute for the folder (as `subst` does, for the logon session); an empty
-// folder removes a letter defined here, and resetDrives() all of them. A
-// letter the system has is left alone.
+// Linux only: on Windows the letters are the system's, and these do nothing.
 void setDriveRoot(QChar letter, const QString &hostFolder);
 void resetDrives();
 

@@ -3,7 +3,6 @@
 // that what is checked is what a later call opens.
 #include "drives.h"
 
-#include <QMap>
 #include <windows.h>
 #include <winnetwk.h>
 
@@ -21,16 +20,6 @@ bool driveExists(QChar letter)
     if (!isLetter(letter))
         return false;
     return (GetLogicalDrives() >> (letter.toUpper().unicode() - 'A')) & 1;
-}
-
-// "L:" of a letter, as the device calls take it.
-std::wstring deviceName(QChar letter) { return {wchar_t(letter.toUpper().unicode()), L':'}; }
-
-// The folders that setDriveRoot() substituted letters for, by letter.
-QMap<QChar, QString> &substitutes()
-{
-    static QMap<QChar, QString> s;
-    return s;
 }
 
 QString currentFolder()
@@ -92,27 +81,9 @@ QString driveRoot(QChar letter)
     return driveExists(letter) ? QString(letter.toUpper()) + QStringLiteral(":\\") : QString();
 }
 
-void setDriveRoot(QChar letter, const QString &hostFolder)
-{
-    const QChar l = letter.toUpper();
-    if (!isLetter(l))
-        return;
-    if (substitutes().contains(l)) {
-        DefineDosDeviceW(DDD_REMOVE_DEFINITION | DDD_NO_BROADCAST_SYSTEM, deviceName(l).c_str(), nullptr);
-        substitutes().remove(l);
-    }
-    if (hostFolder.isEmpty() || driveExists(l))
-        return;
-    const QString target = onDrive(fullPath(hostFolder));
-    if (!target.isEmpty() && DefineDosDeviceW(DDD_NO_BROADCAST_SYSTEM, deviceName(l).c_str(), wide(target).c_str()))
-        substitutes().insert(l, target);
-}
-
-void resetDrives()
-{
-    for (const QChar l : substitutes().keys())
-        setDriveRoot(l, QString());
-}
+// The letters are the system's: there is no table to change.
+void setDriveRoot(QChar, const QString &) {}
+void resetDrives() {}
 
 QChar currentDrive()
 {
@@ -163,7 +134,8 @@ QString driveLabel(QChar letter)
     if (driveKind(letter) == DriveKind::Network) {
         wchar_t remote[1024];
         DWORD size = DWORD(std::size(remote));
-        if (WNetGetConnectionW(deviceName(letter).c_str(), remote, &size) == NO_ERROR)
+        const wchar_t device[] = {wchar_t(letter.toUpper().unicode()), L':', 0};
+        if (WNetGetConnectionW(device, remote, &size) == NO_ERROR)
             return QString::fromWCharArray(remote);
     }
     const QuietDriveErrors quiet; // an empty disc drive has no name, and no box asks for one
