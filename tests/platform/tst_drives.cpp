@@ -12,6 +12,39 @@ class TestDrives : public QObject {
     QTemporaryDir tmp;
     QString home;
 
+    // Linux: D: is the temporary folder (init). Windows, whose letters are
+    // the system's: in a row about a drive's root "D:" stands for the drive
+    // that holds the temporary folder and "@" for its root (onDrive); in a
+    // row about files in D:'s folder "D:" stands for the temporary folder
+    // (underTmp).
+    QString letterOfTmp() const { return tmp.path().left(1).toUpper(); }
+    QString onDrive(QString path) const
+    {
+#ifdef Q_OS_WIN
+        path.replace(QRegularExpression("^D:"), letterOfTmp() + ":");
+#endif
+        return path;
+    }
+    QString underTmp(QString path) const
+    {
+#ifdef Q_OS_WIN
+        path.replace(QRegularExpression("^D:\\?"), QDir::toNativeSeparators(tmp.path()) + "\\");
+#endif
+        return path;
+    }
+    // The host form a row's expectation is compared in.
+    static QString hostForm(const QString &host)
+    {
+        if (host.isEmpty())
+            return host;
+#ifdef Q_OS_WIN
+        const QString p = QDir::toNativeSeparators(QDir::cleanPath(host));
+        return p.size() == 2 && p[1] == ':' ? p + '\\' : p; // a root keeps its backslash
+#else
+        return QDir::cleanPath(host);
+#endif
+    }
+
 private slots:
     void init()
     {
@@ -28,6 +61,15 @@ private slots:
     void defaultTable()
     {
         resetDrives();
+#ifdef Q_OS_WIN
+        // The system's letters: each listed one has its root, the others none.
+        const QList<QChar> letters = driveLetters();
+        QVERIFY(letters.contains(letterOfTmp()[0]));
+        for (char c = 'A'; c <= 'Z'; ++c)
+            QCOMPARE(driveRoot(QChar(c).toLower()).isEmpty(), !letters.contains(QChar(c)));
+        QCOMPARE(driveRoot(letterOfTmp()[0].toLower()), letterOfTmp() + ":\\");
+        return;
+#endif
         QCOMPARE(driveRoot('C'), home);
         QCOMPARE(driveRoot('z'), QStringLiteral("/"));
         QVERIFY(driveRoot('Q').isEmpty());
@@ -38,39 +80,61 @@ private slots:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("host"); // "~" = home, "@" = D:'s folder, "." = cwd (D:\sub)
-        QTest::newRow("C root") << "C:\\" << "~";
-        QTest::newRow("C folder") << "C:\\TVO-DEMO\\" << "~/TVO-DEMO";
-        QTest::newRow("lower case") << "c:\\tvo-demo\\a.txt" << "~/tvo-demo/a.txt";
-        QTest::newRow("Z is root") << "Z:\\etc\\hosts" << "/etc/hosts";
-        QTest::newRow("mapped D") << "D:\\x\\y" << "@/x/y";
-        QTest::newRow("dotdot clamps") << "D:\\..\\..\\x" << "@/x";
-        QTest::newRow("dotdot inside") << "D:\\a\\b\\..\\c" << "@/a/c";
-        QTest::newRow("dotdot to the drive") << "D:\\a\\.." << "@";
-        QTest::newRow("dots and doubled") << "D:\\.\\a\\\\b/./c\\" << "@/a/b/c";
-        QTest::newRow("dotdot on Z") << "Z:\\etc\\..\\..\\tmp" << "/tmp";
-        QTest::newRow("only Z") << "Z:\\..\\." << "/";
-        QTest::newRow("relative") << "f.txt" << "./f.txt";
-        QTest::newRow("relative up") << "..\\g" << "@/g";
-        QTest::newRow("rooted") << "\\top\\f" << "@/top/f";
-        QTest::newRow("drive relative") << "D:f" << "./f";
-        QTest::newRow("unmapped") << "Q:\\x" << "";
-        QTest::newRow("share") << "\\\\srv\\share\\x" << "";
+        // Windows: "=" the same, "linux" a row about Linux's table, else what
+        // Windows gives.
+        QTest::addColumn<QString>("onWindows");
+        QTest::newRow("C root") << "C:\\" << "~" << "C:\\";
+        QTest::newRow("C folder") << "C:\\TVO-DEMO\\" << "~/TVO-DEMO" << "C:\\TVO-DEMO";
+        QTest::newRow("lower case") << "c:\\tvo-demo\\a.txt" << "~/tvo-demo/a.txt" << "C:\\tvo-demo\\a.txt";
+        QTest::newRow("Z is root") << "Z:\\etc\\hosts" << "/etc/hosts" << "linux";
+        QTest::newRow("mapped D") << "D:\\x\\y" << "@/x/y" << "=";
+        QTest::newRow("forward slashes") << "D:/x/y" << "@/x/y" << "=";
+        QTest::newRow("dotdot clamps") << "D:\\..\\..\\x" << "@/x" << "=";
+        QTest::newRow("dotdot inside") << "D:\\a\\b\\..\\c" << "@/a/c" << "=";
+        QTest::newRow("dotdot to the drive") << "D:\\a\\.." << "@" << "=";
+        QTest::newRow("dots and doubled") << "D:\\.\\a\\\\b/./c\\" << "@/a/b/c" << "=";
+        QTest::newRow("dotdot on Z") << "Z:\\etc\\..\\..\\tmp" << "/tmp" << "linux";
+        QTest::newRow("only Z") << "Z:\\..\\." << "/" << "linux";
+        QTest::newRow("relative") << "f.txt" << "./f.txt" << "=";
+        QTest::newRow("relative up") << "..\\g" << "./../g" << "=";
+        QTest::newRow("rooted") << "\\top\\f" << "@/top/f" << "=";
+        QTest::newRow("drive relative") << "D:f" << "./f" << "=";
+        QTest::newRow("unmapped") << "Q:\\x" << "" << "=";
+        QTest::newRow("share") << "\\\\srv\\share\\x" << "" << "=";
+        // A device's name is no file: a folder or file so named would be the device.
+        QTest::newRow("device name") << "D:\\x\\NUL" << "@/x/NUL" << "";
+        QTest::newRow("device path") << "\\\\.\\C:\\x" << "" << "=";
     }
     void toHost()
     {
         QFETCH(QString, path);
         QFETCH(QString, host);
+        QFETCH(QString, onWindows);
         QVERIFY(QDir().mkpath(tmp.path() + "/sub"));
         QVERIFY(QDir::setCurrent(tmp.path() + "/sub"));
-        QCOMPARE(currentDrive(), QChar('D'));
+        QString root = QDir::cleanPath(tmp.path());
+#ifdef Q_OS_WIN
+        if (onWindows == "linux")
+            QSKIP("Linux's drive table: C: the home folder, Z: the root");
+        if (onWindows != "=")
+            host = onWindows;
+        root = letterOfTmp() + ":";
+        path = onDrive(path);
+#endif
+        QCOMPARE(currentDrive(), onDrive("D:")[0]);
         host.replace(QRegularExpression("^~"), home);
-        host.replace(QRegularExpression("^@"), QDir::cleanPath(tmp.path()));
-        host.replace(QRegularExpression("^\\."), QDir::cleanPath(tmp.path()) + "/sub");
-        QCOMPARE(toHostPath(path), host);
+        host.replace(QRegularExpression("^@"), root);
+        host.replace(QRegularExpression("^\\.(?=/|$)"), QDir::cleanPath(tmp.path()) + "/sub");
+        QCOMPARE(toHostPath(path), hostForm(host));
     }
 
     void currentDriveIsLongestPrefix()
     {
+#ifdef Q_OS_WIN
+        QVERIFY(QDir::setCurrent(tmp.path()));
+        QCOMPARE(currentDrive(), letterOfTmp()[0]);
+        QSKIP("the longest prefix is Linux's table");
+#endif
         QVERIFY(QDir::setCurrent("/"));
         QCOMPARE(currentDrive(), QChar('Z'));
         QVERIFY(QDir::setCurrent(home));
@@ -83,20 +147,31 @@ private slots:
     {
         QTest::addColumn<QString>("host");
         QTest::addColumn<QString>("drive");
-        QTest::newRow("home") << "~" << "C:\\";
-        QTest::newRow("under home") << "~/a/b" << "C:\\a\\b";
-        QTest::newRow("root") << "/" << "Z:\\";
-        QTest::newRow("etc") << "/etc/hosts" << "Z:\\etc\\hosts";
-        QTest::newRow("mapped") << "@/q" << "D:\\q";
+        QTest::addColumn<bool>("linuxOnly"); // about Linux's table
+        QTest::newRow("home") << "~" << "C:\\" << true;
+        QTest::newRow("under home") << "~/a/b" << "C:\\a\\b" << true;
+        QTest::newRow("root") << "/" << "Z:\\" << true;
+        QTest::newRow("etc") << "/etc/hosts" << "Z:\\etc\\hosts" << true;
+        QTest::newRow("mapped") << "@/q" << "D:\\q" << false;
+        QTest::newRow("the drive itself") << "@" << "D:\\" << false;
+        QTest::newRow("a folder with its separator") << "@/q/r/" << "D:\\q\\r" << false;
     }
     void toDrive()
     {
         QFETCH(QString, host);
         QFETCH(QString, drive);
+        QFETCH(bool, linuxOnly);
+        QString root = tmp.path();
+#ifdef Q_OS_WIN
+        if (linuxOnly)
+            QSKIP("Linux's drive table: C: the home folder, Z: the root");
+        root = letterOfTmp() + ":";
+        drive = onDrive(drive);
+#endif
         host.replace(QRegularExpression("^~"), home);
-        host.replace(QRegularExpression("^@"), tmp.path());
+        host.replace(QRegularExpression("^@/?"), root + "/");
         QCOMPARE(toDrivePath(host), drive);
-        QCOMPARE(toHostPath(drive), QDir::cleanPath(host));
+        QCOMPARE(toHostPath(drive), hostForm(host));
     }
 
     void attributes()
@@ -104,14 +179,20 @@ private slots:
         QFile f(tmp.path() + "/.hidden");
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.close();
-        QCOMPARE(fileAttributes("D:\\.hidden"), faHidden | faArchive);
-        QVERIFY(setFileAttributes("D:\\.hidden", faReadOnly));
-        QCOMPARE(fileAttributes("D:\\.hidden"), faHidden | faArchive | faReadOnly);
-        QVERIFY(setFileAttributes("D:\\.hidden", 0));
-        QCOMPARE(fileAttributes("D:\\"), int(faDirectory));
-        QCOMPARE(fileAttributes("D:\\missing"), -1);
+#ifdef Q_OS_WIN
+        const int hidden = 0; // the attribute, not the name, hides a file here
+        QVERIFY(setFileAttributes(underTmp("D:\\.hidden"), faArchive));
+#else
+        const int hidden = faHidden;
+#endif
+        QCOMPARE(fileAttributes(underTmp("D:\\.hidden")), hidden | faArchive);
+        QVERIFY(setFileAttributes(underTmp("D:\\.hidden"), faReadOnly));
+        QCOMPARE(fileAttributes(underTmp("D:\\.hidden")), hidden | faArchive | faReadOnly);
+        QVERIFY(setFileAttributes(underTmp("D:\\.hidden"), 0));
+        QCOMPARE(fileAttributes(underTmp("D:\\")), int(faDirectory));
+        QCOMPARE(fileAttributes(underTmp("D:\\missing")), -1);
         QCOMPARE(fileAttributes("Q:\\"), -1);
-        QVERIFY(!setFileAttributes("D:\\missing", 0));
+        QVERIFY(!setFileAttributes(underTmp("D:\\missing"), 0));
     }
 
     void dosDateTime_data()
@@ -156,10 +237,15 @@ private slots:
     {
         QFETCH(QString, path);
         QFETCH(bool, answers);
+#ifdef Q_OS_WIN
+        if (path.startsWith("H:"))
+            QSKIP("a drive of Linux's table whose folder is not there");
+#endif
+        path = underTmp(path);
         setDriveRoot('H', tmp.path() + "/no/home");
         QFile file(tmp.path() + "/file.txt");
         QVERIFY(file.open(QIODevice::WriteOnly));
-        const std::int64_t reference = diskFreeBytes("D:\\");
+        const std::int64_t reference = diskFreeBytes(underTmp("D:\\"));
         QVERIFY(reference > 0);
         const std::int64_t free = diskFreeBytes(path);
         if (!answers) {
