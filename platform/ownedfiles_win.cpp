@@ -220,9 +220,12 @@ QStringList missingFolders(const QString &hostPath)
         const QString up = QFileInfo(p).absolutePath();
         if (up == p) // a drive's root is never made
             break;
-        if (GetFileAttributesW(win::longPath(QDir::toNativeSeparators(p).toStdWString()).c_str())
-            != INVALID_FILE_ATTRIBUTES)
+        const DWORD attrs = GetFileAttributesW(win::longPath(QDir::toNativeSeparators(p).toStdWString()).c_str());
+        if (attrs != INVALID_FILE_ATTRIBUTES) {
+            if (!(attrs & FILE_ATTRIBUTE_DIRECTORY))
+                missing.clear(); // below a file no folder can be made
             break;
+        }
         const DWORD err = GetLastError();
         if (err != ERROR_FILE_NOT_FOUND && err != ERROR_PATH_NOT_FOUND)
             break;

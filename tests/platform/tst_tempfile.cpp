@@ -5,6 +5,8 @@
 #include "dynlib.h"
 #include "filefixtures.h"
 #include "linkfixtures.h"
+#include "logfile.h"
+#include "ownedfiles.h"
 #include "storeio.h"
 #include "tempfile.h"
 
@@ -15,6 +17,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #ifndef Q_OS_WIN
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -300,6 +303,131 @@ private slots:
                  QStringList{"entry.desktop"});
         QVERIFY(QFileInfo(name + "/inside").isDir());
         QCOMPARE(replaceFile(s(p("t/missing/entry.desktop")), "x", 1, 0644), ENOENT);
+    }
+
+    // An installed entry is removed only while it is what was installed:
+    // nothing is followed below the root, whatever is put there meanwhile.
+    void removeBelowOnlyWhatIsStillOurs_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("meanwhile");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("stays");
+        const int removed = int(RemoveStatus::Removed), changed = int(RemoveStatus::Changed);
+        QTest::newRow("file") << "file" << "" << removed << false;
+        QTest::newRow("read-only file") << "read-only" << "" << removed << false;
+        QTest::newRow("file grown") << "file" << "grown" << changed << true;
+        QTest::newRow("file gone") << "file" << "gone" << int(RemoveStatus::Missing) << false;
+        QTest::newRow("empty folder") << "folder" << "" << removed << false;
+        QTest::newRow("folder filled") << "folder" << "filled" << int(RemoveStatus::NotEmpty) << true;
+        QTest::newRow("folder on the way now a link") << "file" << "link on the way" << changed << true;
+        QTest::newRow("link itself") << "link" << "" << removed << false;
+        // Someone else has the file open: Windows removes no file in use
+        // (the other program did not share deletion), here it goes.
+        QTest::newRow("file in use") << "file" << "in use"
+                                     << int(kHeldFilesStay ? RemoveStatus::Failed : RemoveStatus::Removed)
+                                     << kHeldFilesStay;
+    }
+    void removeBelowOnlyWhatIsStillOurs()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, meanwhile);
+        QFETCH(int, status);
+        QFETCH(bool, stays);
+        const QString root = p("t/root"), path = root + "/d/x";
+        QVERIFY(QDir().mkpath(root + "/d"));
+        if (entry == "folder") {
+            QVERIFY(QDir().mkpath(path));
+        } else if (entry == "link") {
+            if (!makeSymbolicLink(p("outside/victim.txt"), path, false))
+                QSKIP(kNoLinksHere);
+        } else {
+            writeFile(path, "ours");
+            if (entry == "read-only")
+                QVERIFY(QFile::setPermissions(path, QFile::ReadOwner));
+        }
+        const FileStamp stamp = stampBelow(root, "d/x");
+        QCOMPARE(stamp.kind, entry == "folder" ? FileStamp::Folder : entry == "link" ? FileStamp::Link : FileStamp::File);
+        QFile other(path);
+        if (meanwhile == "grown") {
+            QVERIFY(other.open(QIODevice::Append));
+            QCOMPARE(other.write("more"), 4);
+            other.close();
+        } else if (meanwhile == "gone") {
+            QVERIFY(QFile::remove(path));
+        } else if (meanwhile == "filled") {
+            writeFile(path + "/theirs", "theirs");
+        } else if (meanwhile == "link on the way") {
+            QVERIFY(renameOver(root + "/d", p("outside/d")));
+            if (!makeSymbolicLink(p("outside/d"), root + "/d", true))
+                QSKIP(kNoLinksHere);
+        } else if (meanwhile == "in use") {
+            QVERIFY(other.open(QIODevice::ReadOnly));
+        }
+        QString error;
+        QCOMPARE(int(removeBelow(root, "d/x", stamp, &error)), status);
+        QCOMPARE(!error.isEmpty(), status == int(RemoveStatus::Failed));
+        QCOMPARE(QFileInfo::exists(path) || QFileInfo(path).isSymLink(), stays);
+        checkOutsideUntouched();
+        if (meanwhile == "link on the way")
+            QCOMPARE(readAll(p("outside/d/x")), QByteArray("ours"));
+    }
+
+    // The folders a path still lacks, from the deepest up.
+    void missingFoldersFromTheDeepest_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QStringList>("missing");
+        QTest::newRow("all there") << "t/a" << QStringList();
+        QTest::newRow("two missing") << "t/a/b/c" << QStringList{"t/a/b/c", "t/a/b"};
+        QTest::newRow("below a file") << "t/a/f/x" << QStringList();
+    }
+    void missingFoldersFromTheDeepest()
+    {
+        QFETCH(QString, path);
+        QFETCH(QStringList, missing);
+        QVERIFY(QDir().mkpath(p("t/a")));
+        writeFile(p("t/a/f"), "file");
+        QStringList expected;
+        for (const QString &m : missing)
+            expected << QDir::toNativeSeparators(p(m));
+        QCOMPARE(missingFolders(p(path)), expected);
+    }
+
+    // The log is appended to, and only a regular file is: a link or a
+    // folder at its name is refused with its reason.
+    void logOpensOnlyARegularFile_data()
+    {
+        QTest::addColumn<QString>("existing");
+        QTest::addColumn<QString>("error"); // empty: opened
+        QTest::newRow("nothing") << "nothing" << QString();
+        QTest::newRow("file") << "file" << QString();
+#ifdef Q_OS_WIN
+        QTest::newRow("folder") << "folder" << QStringLiteral("to nie jest zwykły plik");
+#else
+        QTest::newRow("folder") << "folder" << QString::fromLocal8Bit(std::strerror(EISDIR));
+#endif
+        QTest::newRow("link to a file") << "link to a file" << QStringLiteral("to dowiązanie symboliczne");
+        QTest::newRow("link to a missing file") << "link to a missing file" << QStringLiteral("to dowiązanie symboliczne");
+    }
+    void logOpensOnlyARegularFile()
+    {
+        QFETCH(QString, existing);
+        QFETCH(QString, error);
+        const QString name = p("t/install.log");
+        if (!putAt(name, existing))
+            QSKIP(kNoLinksHere);
+        QString why;
+        const NativeFile fd = openAppendOnly(QDir::toNativeSeparators(name), &why);
+        QCOMPARE(why, error);
+        QCOMPARE(fd != kNoFile, error.isEmpty());
+        checkOutsideUntouched();
+        if (fd == kNoFile)
+            return;
+        QVERIFY(appendBytes(fd, "one\n"));
+        QVERIFY(appendBytes(fd, "two\n"));
+        QVERIFY(closeNativeFile(fd));
+        QCOMPARE(readAll(name), QByteArray(existing == "file" ? "oldone\ntwo\n" : "one\ntwo\n"));
     }
 
     // The library file is swapped for another valid library between its
