@@ -1,13 +1,94 @@
 #include "desktop.h"
 
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstring>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 using namespace platform;
+
+namespace {
+
+// Run as "--report <file> args...": the started program's side of
+// startDetached's rows. Writes its current folder and the arguments it was
+// given, as the system split its command line.
+int reportArguments()
+{
+    const QStringList args = QCoreApplication::arguments();
+    QSaveFile out(args.at(2));
+    if (!out.open(QIODevice::WriteOnly))
+        return 1;
+    QDataStream stream(&out);
+    stream << QDir::currentPath() << args.mid(3);
+    return out.commit() ? 0 : 1;
+}
+
+#ifdef Q_OS_WIN
+// Under Wine: the host's path of a Windows path (empty elsewhere).
+QString unixPathOf(const QString &path)
+{
+    using Fn = char *(CDECL *)(const wchar_t *);
+    const auto fn = reinterpret_cast<Fn>(
+        reinterpret_cast<void *>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    char *unix = fn ? fn(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16())) : nullptr;
+    const QString out = unix ? QString::fromUtf8(unix) : QString();
+    HeapFree(GetProcessHeap(), 0, unix);
+    return out;
+}
+
+// The registry's Shell Folders value "Desktop": set to a value of a type, or
+// removed (type REG_NONE); the value before comes back at the end.
+class DesktopValue {
+public:
+    DesktopValue()
+    {
+        RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &m_key,
+                        nullptr);
+        DWORD size = sizeof m_old;
+        m_had = RegQueryValueExW(m_key, L"Desktop", nullptr, &m_type, reinterpret_cast<BYTE *>(m_old), &size)
+                == ERROR_SUCCESS;
+        m_size = size;
+    }
+    ~DesktopValue()
+    {
+        if (m_had)
+            RegSetValueExW(m_key, L"Desktop", 0, m_type, reinterpret_cast<const BYTE *>(m_old), m_size);
+        else
+            RegDeleteValueW(m_key, L"Desktop");
+        RegCloseKey(m_key);
+    }
+    void set(DWORD type, const QString &text)
+    {
+        if (type == REG_NONE) {
+            RegDeleteValueW(m_key, L"Desktop");
+        } else if (type == REG_DWORD) {
+            const DWORD v = 1;
+            RegSetValueExW(m_key, L"Desktop", 0, type, reinterpret_cast<const BYTE *>(&v), sizeof v);
+        } else {
+            RegSetValueExW(m_key, L"Desktop", 0, type, reinterpret_cast<const BYTE *>(text.utf16()),
+                           DWORD((text.size() + 1) * 2));
+        }
+    }
+
+private:
+    static constexpr const wchar_t *kKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    HKEY m_key = nullptr;
+    DWORD m_type = 0, m_size = 0;
+    wchar_t m_old[1024] {};
+    bool m_had = false;
+};
+#endif
+
+} // namespace
 
 class TestDesktop : public QObject {
     Q_OBJECT
@@ -28,13 +109,20 @@ private slots:
     }
     void execLine()
     {
+#ifdef Q_OS_WIN
+        QSKIP("desktop entries are Linux's");
+#else
         QFETCH(QStringList, argv);
         QFETCH(QString, exec);
         QCOMPARE(desktopExecLine(argv), exec);
+#endif
     }
 
     void writtenEntryValidates()
     {
+#ifdef Q_OS_WIN
+        QSKIP("desktop entries are Linux's");
+#else
         const QString file = tmp.path() + "/Tavro 2010 DEMO.desktop";
         DesktopEntry e{"Tavro 2010 DEMO", {tmp.path() + "/T O/TVODEMO.EXE", "katCD=/media/c d"}, tmp.path() + "/T O"};
         QString err;
@@ -47,6 +135,7 @@ private slots:
         QVERIFY(p.waitForFinished(10000));
         QVERIFY2(p.exitCode() == 0, p.readAllStandardOutput().constData());
         QVERIFY(p.readAllStandardOutput().trimmed().isEmpty());
+#endif
     }
 
     // Whatever has the entry's name is replaced by the new entry: a link
@@ -59,6 +148,9 @@ private slots:
     }
     void entryReplacesWhatHasItsName()
     {
+#ifdef Q_OS_WIN
+        QSKIP("desktop entries are Linux's; the shell link is saved beside its name and renamed over it the same way");
+#else
         QFETCH(QString, existing);
         const QString folder = tmp.path() + "/desk", victim = tmp.path() + "/victim.txt";
         QDir(folder).removeRecursively();
@@ -89,12 +181,13 @@ private slots:
         QCOMPARE(check.readAll(), QByteArray("victim"));
         QCOMPARE(QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
                  QStringList{"Tavro 2010 DEMO.desktop"});
+#endif
     }
 
     void unwritableFolderFails()
     {
         QString err;
-        QVERIFY(!writeDesktopEntry(tmp.path() + "/missing/x.desktop", {"n", {"p"}, "/"}, &err));
+        QVERIFY(!writeShortcut(tmp.path() + "/missing/" + shortcutFileName("x"), {"n", {"p"}, "/"}, &err));
         QVERIFY(!err.isEmpty());
     }
 
@@ -113,6 +206,9 @@ private slots:
     }
     void desktopFolderFromUserDirs()
     {
+#ifdef Q_OS_WIN
+        QSKIP("user-dirs.dirs is Linux's; Windows: desktopFolderFromRegistry");
+#else
         QFETCH(QString, line);
         QFETCH(QString, configHome);
         QFETCH(QString, folder);
@@ -131,19 +227,136 @@ private slots:
         qputenv("HOME", oldHome);
         qputenv("XDG_CONFIG_HOME", oldConfig);
         QCOMPARE(got, tmp.path() + folder);
+#endif
     }
 
+    // The started program gets each argument as it was given, whatever it
+    // holds (Windows: one command line, quoted by its rules and split back
+    // by the program), and runs in the folder given.
+    void startDetachedRunsInFolder_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("folder"); // below the temporary folder
+        QTest::newRow("plain") << QStringList{"katCD=D:\\CD"} << "T";
+        QTest::newRow("the installer at a drive root") << QStringList{"katCD=D:\\"} << "T";
+        QTest::newRow("blanks") << QStringList{"a b", " c "} << "My Folder";
+        QTest::newRow("empty argument") << QStringList{"", "x"} << "T";
+        QTest::newRow("quote inside") << QStringList{"a\"b", "\""} << "T";
+        QTest::newRow("backslashes before a quote") << QStringList{"a\\\\\"b", "c\\\\"} << "T";
+        QTest::newRow("only backslashes") << QStringList{"\\\\"} << "T";
+        QTest::newRow("not expanded") << QStringList{"$HOME", "%PATH%", "*"} << "T";
+        QTest::newRow("Polish letters") << QStringList{"Zażółć gęślą jaźń"} << "Katalog ąę";
+    }
     void startDetachedRunsInFolder()
     {
-        const QString out = tmp.path() + "/pwd.txt";
-        QVERIFY(startDetached({"/bin/sh", "-c", "pwd > \"$0\"", out}, tmp.path()));
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(out).size() > 0, 5000);
+        QFETCH(QStringList, args);
+        QFETCH(QString, folder);
+        const QString dir = tmp.path() + "/" + folder, out = tmp.path() + "/report-" + QTest::currentDataTag();
+        QVERIFY(QDir().mkpath(dir));
+        QVERIFY(startDetached(QStringList{QCoreApplication::applicationFilePath(), "--report", out} + args, dir));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(out), 20000);
         QFile f(out);
         QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromUtf8(f.readAll()).trimmed(), QDir(tmp.path()).canonicalPath());
+        QString cwd;
+        QStringList got;
+        QDataStream stream(&f);
+        stream >> cwd >> got;
+        QCOMPARE(QDir(cwd).canonicalPath(), QDir(dir).canonicalPath());
+        QCOMPARE(got, args);
         QVERIFY(!startDetached({tmp.path() + "/no-such-program"}, tmp.path()));
+    }
+
+    // Windows: the shortcut is a shell link, read back by another program
+    // (lnkinfo, run from Wine) with its target, arguments and working folder.
+    void shellLink_data()
+    {
+        QTest::addColumn<QString>("folder"); // the target folder, below the temporary folder
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("arguments"); // as the link keeps them
+        QTest::newRow("installer in a folder") << "TVO-DEMO" << QStringList{"katCD=D:\\CD"} << "\"katCD=D:\\CD\"";
+        QTest::newRow("installer at a drive root")
+            << "TVO-DEMO" << QStringList{"katCD=D:\\"} << "\"katCD=D:\\\\\"";
+        QTest::newRow("blank and Polish letters")
+            << "Wylicznik ąę" << QStringList{"katCD=E:\\Płyta CD"} << "\"katCD=E:\\Płyta CD\"";
+        QTest::newRow("two arguments") << "T" << QStringList{"a", "b c"} << "\"a\" \"b c\"";
+    }
+    void shellLink()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QStringList, args);
+        QFETCH(QString, arguments);
+#ifndef Q_OS_WIN
+        QSKIP("shell links are Windows's; the desktop entry has its own rows");
+#else
+        const QString lnkinfo = "/usr/bin/lnkinfo";
+        if (unixPathOf(tmp.path()).isEmpty())
+            QSKIP("lnkinfo is run from Wine only");
+        const QString target = QDir::toNativeSeparators(tmp.path() + "/" + folder);
+        const QString file = tmp.path() + "/" + shortcutFileName("Tavro 2010 DEMO");
+        QCOMPARE(QFileInfo(file).fileName(), QString("Tavro 2010 DEMO.lnk"));
+        QString err;
+        QVERIFY2(writeShortcut(file, {"Tavro 2010 DEMO", QStringList{target + "\\TVODEMO.EXE"} + args, target + "\\"}, &err),
+                 qPrintable(err));
+        QCOMPARE(QDir(tmp.path()).entryList({"*.tmp"}, QDir::Files), QStringList()); // nothing left beside it
+        QProcess p;
+        p.start(lnkinfo, {unixPathOf(file)});
+        QVERIFY2(p.waitForFinished(20000), qPrintable(p.errorString()));
+        const QString info = QString::fromUtf8(p.readAllStandardOutput());
+        const auto field = [&info](const QString &name) {
+            const QRegularExpressionMatch m = QRegularExpression("^\\s*" + name + "\\s*:\\s?(.*)$",
+                                                                 QRegularExpression::MultilineOption).match(info);
+            return m.captured(1).trimmed();
+        };
+        QVERIFY2(!info.isEmpty(), qPrintable(QString::fromUtf8(p.readAllStandardError())));
+        QCOMPARE(field("Local path"), target + "\\TVODEMO.EXE");
+        QCOMPARE(field("Command line arguments"), arguments);
+        QCOMPARE(field("Working directory"), target + "\\");
+#endif
+    }
+
+    // Windows: the desktop folder from the registry's Shell Folders value.
+    void desktopFolderFromRegistry_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("folder"); // "=" the value; "known" the system's desktop; "" refused
+        QTest::newRow("text") << 1 << "C:\\users\\Pulpit ąę" << "=";
+        QTest::newRow("expandable") << 2 << "%SystemDrive%\\Pulpit" << "C:\\Pulpit";
+        QTest::newRow("with its separator") << 1 << "C:\\Pulpit\\" << "C:\\Pulpit";
+        QTest::newRow("missing") << 0 << "" << "known";
+        QTest::newRow("empty") << 1 << "" << "known";
+        QTest::newRow("a number") << 4 << "" << "";
+    }
+    void desktopFolderFromRegistry()
+    {
+        QFETCH(int, type);
+        QFETCH(QString, value);
+        QFETCH(QString, folder);
+#ifndef Q_OS_WIN
+        QSKIP("the registry is Windows's; Linux: desktopFolderFromUserDirs");
+#else
+        DesktopValue saved;
+        saved.set(DWORD(type), value); // REG_NONE (0): removed
+        QString err;
+        const QString got = desktopFolder(&err);
+        if (folder == "=")
+            folder = value;
+        else if (folder == "known")
+            folder = QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+        QCOMPARE(got, folder);
+        QCOMPARE(err.isEmpty(), !folder.isEmpty());
+#endif
     }
 };
 
-QTEST_GUILESS_MAIN(TestDesktop)
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc >= 3 && std::strcmp(argv[1], "--report") == 0)
+        return reportArguments();
+    TestDesktop test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_desktop.moc"
