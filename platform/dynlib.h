@@ -26,7 +26,7 @@ void *loadLibrary(const QString &path);
 // replaced, changed or removed; the path is checked to name it (volume and
 // file index) and loaded, and the loaded module's file checked again. The
 // loader does not share writing: the file must be held for reading only by
-// then, or the load fails with a sharing violation.
+// then (TempFile::holdForReading), or the load fails with a sharing violation.
 void *loadWrittenLibrary(const QString &path, const TempFile &file);
 
 void *librarySymbol(void *lib, const char *name);

@@ -308,6 +308,10 @@ private slots:
             return m.captured(1).trimmed();
         };
         QVERIFY2(!info.isEmpty(), qPrintable(QString::fromUtf8(p.readAllStandardError())));
+        if (QTest::currentDataTag() == QLatin1String("blank and Polish letters"))
+            QEXPECT_FAIL("", "Wine's shell keeps a link's target path in the ANSI code page only (Windows keeps it in "
+                             "Unicode too): the Polish letters come back as plain ones",
+                         Continue);
         QCOMPARE(field("Local path"), target + "\\TVODEMO.EXE");
         QCOMPARE(field("Command line arguments"), arguments);
         QCOMPARE(field("Working directory"), target + "\\");
