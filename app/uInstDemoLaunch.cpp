@@ -24,8 +24,9 @@ QString TForm1::installerFolder() const
 
 QStringList TForm1::installedProgramCommand() const
 {
-    // The installer's folder, without a final separator except at the root.
-    const QString folder = QDir::cleanPath(QFileInfo(InstallerFile()).absolutePath());
+    // The installer's folder, without a final separator except at the root,
+    // with the system's own separators (Windows: "katCD=D:\CD").
+    const QString folder = QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(InstallerFile()).absolutePath()));
     const QString target = platform::toHostPath(ui->edKatalog->text());
     return {target + QStringLiteral("/TVODEMO.EXE"), QStringLiteral("katCD=") + folder};
 }

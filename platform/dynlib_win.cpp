@@ -60,12 +60,10 @@ HMODULE openLibrary(const std::wstring &hostPath, DWORD flags)
 {
     // A drive without a medium answers with an error, not with the system's
     // "insert a disk" box.
-    const UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS);
-    SetErrorMode(previous | SEM_FAILCRITICALERRORS);
+    const QuietDriveErrors quiet;
     const HMODULE h = LoadLibraryExW(hostPath.c_str(), nullptr, flags);
     if (!h)
         keepLastError();
-    SetErrorMode(previous);
     return h;
 }
 } // namespace
