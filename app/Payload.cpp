@@ -81,10 +81,12 @@ public:
     platform::NativeFile fd() const { return m_file.fd(); }
     // Hands the written file to the caller (written), still open so that it
     // is read from the descriptor, or keeps it in place, closed, when the
-    // caller does not take it.
+    // caller does not take it. Handed over, it is held only for reading: on
+    // Windows neither the unrar library's reading nor the loader's mapping
+    // opens a file that a handle may still write.
     void finish(platform::TempFile *written)
     {
-        const int err = written ? 0 : m_file.close();
+        const int err = written ? m_file.holdForReading() : m_file.close();
         if (err) {
             qCWarning(lcSetup) << "closing a written resource failed:" << std::strerror(err);
             throw EWriteError(QStringLiteral("Stream write error"));
