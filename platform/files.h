@@ -23,6 +23,9 @@ int hostFileAttributes(const QString &hostPath);
 // Applies the read-only bit (owner write permission); other bits have no
 // carrier here and are accepted as they are. False when the path is missing.
 bool setFileAttributes(const QString &path, int attrs);
+// Clears the given attributes and keeps every other (archive included),
+// looking at the file once. False when the path is missing.
+bool clearFileAttributes(const QString &path, int attrs);
 
 // Bytes available to the user on the file system that holds the path; a path
 // that does not exist yet is answered by the nearest folder above it that

@@ -54,6 +54,14 @@ bool setFileAttributes(const QString &path, int attrs)
     return false;
 }
 
+// Only read-only has a carrier to clear: the owner's write permission.
+bool clearFileAttributes(const QString &path, int attrs)
+{
+    if (attrs & faReadOnly)
+        return setFileAttributes(path, 0);
+    return fileAttributes(path) >= 0;
+}
+
 std::int64_t diskFreeBytes(const QString &path)
 {
     QByteArray host = hostNameBytes(toHostPath(path));

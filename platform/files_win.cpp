@@ -59,6 +59,32 @@ bool setFileAttributes(const QString &path, int attrs)
     return false;
 }
 
+bool clearFileAttributes(const QString &path, int attrs)
+{
+    const QString host = toHostPath(path);
+    if (host.isEmpty())
+        return false;
+    const std::wstring wide = win::longPath(host.toStdWString());
+    const DWORD now = GetFileAttributesW(wide.c_str());
+    if (now == INVALID_FILE_ATTRIBUTES) {
+        win::setErrnoFromLastError();
+        return false;
+    }
+    const DWORD cleared = DWORD(attrs) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM
+                                          | FILE_ATTRIBUTE_ARCHIVE);
+    if (!(now & cleared))
+        return true;
+    // The folder bit and others the call does not take are not passed back.
+    const DWORD want = now & ~cleared & ~DWORD(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT
+                                               | FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_ENCRYPTED
+                                               | FILE_ATTRIBUTE_SPARSE_FILE);
+    if (SetFileAttributesW(wide.c_str(), want ? want : FILE_ATTRIBUTE_NORMAL))
+        return true;
+    win::setErrnoFromLastError();
+    qCWarning(lcSetup) << "cannot change the attributes of" << host << ":" << lastSystemError();
+    return false;
+}
+
 namespace {
 
 // The index of the separator that ends the folder above the last name of

@@ -45,8 +45,8 @@ quint8 DriveNumberOf(const QString &path)
 
 bool ClearFileAttributes(const QString &fileName)
 {
-    // An empty name would otherwise resolve to the current folder. Of the
-    // bits cleared only read-only has a carrier here, and setting the
-    // attributes looks at the file once: no attribute set at all clears it.
-    return !fileName.isEmpty() && platform::setFileAttributes(fileName, 0);
+    // An empty name would otherwise resolve to the current folder. The
+    // archive bit and every other stays.
+    return !fileName.isEmpty()
+        && platform::clearFileAttributes(fileName, platform::faReadOnly | platform::faHidden | platform::faSysFile);
 }

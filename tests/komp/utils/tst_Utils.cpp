@@ -135,21 +135,36 @@ private slots:
 
     void clearFileAttributes_data()
     {
+        using namespace platform;
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<int>("set"); // attributes given before, where the system keeps them
         QTest::addColumn<int>("after");
-        QTest::newRow("read-only") << "ro.txt" << true << int(platform::faArchive);
-        QTest::newRow("writable") << "rw.txt" << false << int(platform::faArchive);
+        QTest::newRow("read-only") << "ro.txt" << true << 0 << int(faArchive);
+        QTest::newRow("writable") << "rw.txt" << false << 0 << int(faArchive);
+#ifdef Q_OS_WIN
+        // A dot starts a name like any letter; hidden is an attribute of its own.
+        QTest::newRow("dot name, read-only") << ".hid.txt" << true << 0 << int(faArchive);
+        const int unarchived = 0; // an attribute cleared before stays cleared
+#else
         // A hidden name cannot change here without losing the file.
-        QTest::newRow("hidden read-only") << ".hid.txt" << true << int(platform::faArchive | platform::faHidden);
+        QTest::newRow("hidden read-only") << ".hid.txt" << true << 0 << int(faArchive | faHidden);
+        const int unarchived = faArchive; // every regular file is archived here
+#endif
+        QTest::newRow("read-only, hidden, system, archived")
+            << "rhs.txt" << true << (faReadOnly | faHidden | faSysFile | faArchive) << int(faArchive);
+        QTest::newRow("read-only, not archived") << "rn.txt" << true << int(faReadOnly) << unarchived;
     }
     void clearFileAttributes()
     {
         QFETCH(QString, name);
         QFETCH(bool, readOnly);
+        QFETCH(int, set);
         QFETCH(int, after);
         const QString path = makeFile(name, readOnly);
         QVERIFY(!path.isEmpty());
+        if (set)
+            QVERIFY(platform::setFileAttributes(path, set));
         QCOMPARE(bool(platform::fileAttributes(path) & platform::faReadOnly), readOnly);
         QVERIFY(ClearFileAttributes(path));
         QCOMPARE(platform::fileAttributes(path), after);
