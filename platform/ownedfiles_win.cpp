@@ -20,7 +20,6 @@ namespace platform {
 
 namespace {
 
-constexpr DWORD kFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 constexpr DWORD kRemoveAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES;
 
 // The system's own text when the error came from it, the C library's else.
@@ -29,26 +28,17 @@ QString systemError(int err)
     const unsigned long code = win::keptSystemError();
     if (code && win::errnoOf(code) == err)
         return QString::fromStdWString(win::systemErrorText(code));
-    return QString::fromLocal8Bit(std::strerror(err));
+    if (err == ELOOP) // not in the C runtime's table here
+        return QStringLiteral("Too many levels of symbolic links");
+    const QString text = QString::fromLocal8Bit(std::strerror(err));
+    return text.isEmpty() ? QStringLiteral("error %1").arg(err) : text;
 }
 
 std::wstring under(const std::wstring &folder, const QString &name) { return win::joinPath(folder, name.toStdWString()); }
 
-// Opens a folder and holds it; a link where a folder should be gives ELOOP
-// (unless followLinks), anything but a folder ENOTDIR.
 FileHandle holdFolder(const std::wstring &path, bool followLinks)
 {
-    FileHandle dir(win::openEntry(win::longPath(path), kFolderAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, followLinks));
-    BY_HANDLE_FILE_INFORMATION info {};
-    if (!dir.isOpen() || !win::infoOf(dir.get(), info))
-        return {};
-    if (win::isLink(info.dwFileAttributes) && !followLinks)
-        errno = ELOOP;
-    else if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        errno = ENOTDIR;
-    else
-        return dir;
-    return {};
+    return FileHandle(win::holdFolder(path, followLinks));
 }
 
 // The folders from root down to the one that holds root/rel's last name,

@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <exception>
 #include <mutex>
-#include <random>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -39,21 +38,6 @@ int closeFd(NativeFile &fd)
     return err;
 }
 
-// A folder, links followed, held so that it cannot be renamed or removed
-// while the handle is open.
-NativeFile openFolder(const std::wstring &folder)
-{
-    NativeFile dir = win::openEntry(folder, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, true);
-    BY_HANDLE_FILE_INFORMATION info {};
-    if (dir != kNoFile && (!win::infoOf(dir, info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))) {
-        const int err = info.dwFileAttributes ? ENOTDIR : errno;
-        closeFd(dir);
-        errno = err;
-    }
-    return dir;
-}
-
 FileId entryIdOfWide(const std::wstring &path)
 {
     FileHandle f(win::openEntry(path, FILE_READ_ATTRIBUTES, false));
@@ -65,34 +49,6 @@ std::wstring entryPath(NativeFile dir, const std::string &name)
 {
     const std::wstring folder = win::pathOf(dir);
     return folder.empty() ? folder : win::joinPath(folder, win::widen(name));
-}
-
-// A name no one can guess: prefix + 12 letters and digits.
-std::string randomName(const std::string &prefix)
-{
-    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    std::random_device random; // the system's generator here
-    std::string out = prefix;
-    for (int i = 0; i < 12; ++i)
-        out += letters[random() % (sizeof letters - 1)];
-    return out;
-}
-
-// Renames the open file to target (a \\?\ path) through its own handle:
-// what is renamed is the file written, whatever has its temporary name.
-bool renameThrough(NativeFile file, const std::wstring &target)
-{
-    // The call takes the system's own form of the path: \??\ for \\?\.
-    std::wstring name = target;
-    if (name.starts_with(L"\\\\?\\"))
-        name[1] = L'?';
-    std::vector<char> buf(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
-    auto *info = reinterpret_cast<FILE_RENAME_INFO *>(buf.data());
-    info->ReplaceIfExists = TRUE;
-    info->RootDirectory = nullptr;
-    info->FileNameLength = DWORD(name.size() * sizeof(wchar_t));
-    std::copy(name.begin(), name.end(), info->FileName);
-    return SetFileInformationByHandle(h(file), FileRenameInfo, info, DWORD(buf.size())) != 0;
 }
 
 } // namespace
@@ -140,7 +96,7 @@ int TempFile::create(const std::string &path)
     std::wstring folder, name;
     if (!win::splitPath(win::widen(path), folder, name))
         return EINVAL;
-    NativeFile dir = openFolder(win::longPath(folder));
+    NativeFile dir = win::holdFolder(folder, true);
     if (dir == kNoFile)
         return errno;
     const int err = createAt(dir, win::narrow(name), path);
@@ -290,62 +246,7 @@ void TempFile::forget()
     m_id = FileId();
 }
 
-// ---- replacing a file ----
-
-int win::replaceThroughNewFile(const std::wstring &path, bool readOnly, const std::function<int(NativeFile)> &write)
-{
-    std::wstring folder, name;
-    if (!splitPath(path, folder, name))
-        return EINVAL;
-    FileHandle dir(openFolder(longPath(folder)));
-    if (!dir.isOpen())
-        return errno;
-    const std::wstring held = pathOf(dir.get());
-    if (held.empty())
-        return errno;
-    const std::wstring target = joinPath(held, name);
-    TempFile file;
-    int err = EEXIST;
-    std::string tempName;
-    // A fresh random name each try: nothing of anyone else's is removed.
-    for (int i = 0; i < kCreateTries && err == EEXIST; ++i) {
-        tempName = randomName("." + narrow(name) + ".");
-        if (entryIdAt(dir.get(), tempName).known)
-            continue;
-        err = file.createAt(dir.get(), tempName, narrow(path) + ".tmp");
-    }
-    if (!err)
-        err = write(file.fd());
-    FILE_BASIC_INFO basic {};
-    basic.FileAttributes = readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
-    if (!err && readOnly && !SetFileInformationByHandle(h(file.fd()), FileBasicInfo, &basic, sizeof basic))
-        err = setErrnoFromLastError();
-    if (!err && !FlushFileBuffers(h(file.fd())))
-        err = setErrnoFromLastError();
-    // A link to a folder at the name is replaced like any link; a folder
-    // is not, and the name stays the folder's.
-    const DWORD there = GetFileAttributesW(target.c_str());
-    if (!err && there != INVALID_FILE_ATTRIBUTES && (there & FILE_ATTRIBUTE_DIRECTORY)) {
-        FileHandle link(isLink(there) ? openEntry(target, kRemoveAccess, false) : kNoFile);
-        err = link.isOpen() ? removeThrough(link.get(), false) : isLink(there) ? errno : EISDIR;
-    }
-    if (!err && !renameThrough(file.fd(), target)) {
-        // A file system that renames only by name: the file is closed first
-        // (it shares no deletion) and must still be ours at its name.
-        err = setErrnoFromLastError();
-        if (err == EINVAL || err == EIO) {
-            err = file.close();
-            const std::wstring temp = joinPath(held, widen(tempName));
-            if (!err && !file.nameIsOurs())
-                err = ENOENT; // someone took the temporary name away
-            if (!err && !MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-                err = setErrnoFromLastError();
-        }
-    }
-    if (!err)
-        file.keep(); // it has the final name now
-    return err;      // on failure the file object removes the temporary file
-}
+// ---- replacing a file: winfs_win.cpp ----
 
 int replaceFile(const std::string &path, const void *bytes, std::size_t size, std::uint32_t mode)
 {

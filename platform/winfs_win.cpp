@@ -1,7 +1,10 @@
 #include "winfs_win.h"
+#include "tempfile.h"
 #include "winerror_win.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <random>
 #include <vector>
 
 namespace platform::win {
@@ -26,6 +29,37 @@ bool dispose(HANDLE f)
     FILE_DISPOSITION_INFO d {};
     d.DeleteFile = TRUE;
     return SetFileInformationByHandle(f, FileDispositionInfo, &d, sizeof d) != 0;
+}
+
+constexpr int kCreateTries = 4; // fresh names tried for a new file
+constexpr DWORD kRemoveAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES;
+
+// A name no one can guess: prefix + 12 letters and digits.
+std::string randomName(const std::string &prefix)
+{
+    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device random; // the system's generator here
+    std::string out = prefix;
+    for (int i = 0; i < 12; ++i)
+        out += letters[random() % (sizeof letters - 1)];
+    return out;
+}
+
+// Renames the open file to target (a \\?\ path) through its own handle:
+// what is renamed is the file written, whatever has its temporary name.
+bool renameThrough(NativeFile file, const std::wstring &target)
+{
+    // The call takes the system's own form of the path: \??\ for \\?\.
+    std::wstring name = target;
+    if (name.starts_with(L"\\\\?\\"))
+        name[1] = L'?';
+    std::vector<char> buf(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
+    auto *info = reinterpret_cast<FILE_RENAME_INFO *>(buf.data());
+    info->ReplaceIfExists = TRUE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = DWORD(name.size() * sizeof(wchar_t));
+    std::copy(name.begin(), name.end(), info->FileName);
+    return SetFileInformationByHandle(h(file), FileRenameInfo, info, DWORD(buf.size())) != 0;
 }
 
 bool setAttributes(HANDLE f, DWORD attrs)
@@ -93,6 +127,25 @@ bool infoOf(NativeFile f, BY_HANDLE_FILE_INFORMATION &info)
     return true;
 }
 
+NativeFile holdFolder(const std::wstring &path, bool followLinks)
+{
+    constexpr DWORD access = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+    NativeFile dir = openEntry(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, followLinks);
+    BY_HANDLE_FILE_INFORMATION info {};
+    if (dir == kNoFile || !infoOf(dir, info))
+        return kNoFile;
+    int err = 0;
+    if (isLink(info.dwFileAttributes) && !followLinks)
+        err = ELOOP;
+    else if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        err = ENOTDIR;
+    if (!err)
+        return dir;
+    CloseHandle(h(dir));
+    errno = err;
+    return kNoFile;
+}
+
 std::wstring pathOf(NativeFile folder)
 {
     std::vector<wchar_t> buf(MAX_PATH);
@@ -154,6 +207,61 @@ int removeThrough(NativeFile entry, bool folders)
         return ENOTEMPTY;
     SetLastError(err);
     return setErrnoFromLastError();
+}
+
+int replaceThroughNewFile(const std::wstring &path, bool readOnly, const std::function<int(NativeFile)> &write)
+{
+    std::wstring folder, name;
+    if (!splitPath(path, folder, name))
+        return EINVAL;
+    FileHandle dir(holdFolder(folder, true));
+    if (!dir.isOpen())
+        return errno;
+    const std::wstring held = pathOf(dir.get());
+    if (held.empty())
+        return errno;
+    const std::wstring target = joinPath(held, name);
+    TempFile file;
+    int err = EEXIST;
+    std::string tempName;
+    // A fresh random name each try: nothing of anyone else's is removed.
+    for (int i = 0; i < kCreateTries && err == EEXIST; ++i) {
+        tempName = randomName("." + narrow(name) + ".");
+        if (entryIdAt(dir.get(), tempName).known)
+            continue;
+        err = file.createAt(dir.get(), tempName, narrow(path) + ".tmp");
+    }
+    if (!err)
+        err = write(file.fd());
+    FILE_BASIC_INFO basic {};
+    basic.FileAttributes = readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
+    if (!err && readOnly && !SetFileInformationByHandle(h(file.fd()), FileBasicInfo, &basic, sizeof basic))
+        err = setErrnoFromLastError();
+    if (!err && !FlushFileBuffers(h(file.fd())))
+        err = setErrnoFromLastError();
+    // A link to a folder at the name is replaced like any link; a folder
+    // is not, and the name stays the folder's.
+    const DWORD there = GetFileAttributesW(target.c_str());
+    if (!err && there != INVALID_FILE_ATTRIBUTES && (there & FILE_ATTRIBUTE_DIRECTORY)) {
+        FileHandle link(isLink(there) ? openEntry(target, kRemoveAccess, false) : kNoFile);
+        err = link.isOpen() ? removeThrough(link.get(), false) : isLink(there) ? errno : EISDIR;
+    }
+    if (!err && !renameThrough(file.fd(), target)) {
+        // A file system that renames only by name: the file is closed first
+        // (it shares no deletion) and must still be ours at its name.
+        err = setErrnoFromLastError();
+        if (err == EINVAL || err == EIO) {
+            err = file.close();
+            const std::wstring temp = joinPath(held, widen(tempName));
+            if (!err && !file.nameIsOurs())
+                err = ENOENT; // someone took the temporary name away
+            if (!err && !MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+                err = setErrnoFromLastError();
+        }
+    }
+    if (!err)
+        file.keep(); // it has the final name now
+    return err;      // on failure the file object removes the temporary file
 }
 
 } // namespace platform::win

@@ -45,6 +45,11 @@ inline std::int64_t sizeOf(const BY_HANDLE_FILE_INFORMATION &i)
     return std::int64_t((std::uint64_t(i.nFileSizeHigh) << 32) | i.nFileSizeLow);
 }
 
+// Opens a folder and holds it: while the handle is open no one can rename or
+// remove it. A link where the folder should be gives ELOOP unless
+// followLinks, anything but a folder ENOTDIR; kNoFile with errno then.
+NativeFile holdFolder(const std::wstring &path, bool followLinks);
+
 // The path of an open folder (\\?\ form); empty with errno set on failure.
 std::wstring pathOf(NativeFile folder);
 // folder + "\" + name.
