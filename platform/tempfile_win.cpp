@@ -1,8 +1,12 @@
-// The program's own files on Windows. The file is held open without delete
-// sharing, so that while the handle is open no one can write it, rename it
-// or remove it; its folder is held the same way, so the name cannot move
-// either. The removal goes through a handle of the very entry found at the
-// name. There is no descriptor folder: descriptorPath() is empty.
+// The program's own files on Windows. The file is held open sharing only
+// reading, so that while the handle is open no one else can write it, rename
+// it or remove it; its folder is held the same way, so the name cannot move
+// either. While it is written the handle may also remove and rename it (then
+// no one else opens it at all: an opener would have to share deletion); held
+// for reading, others may read it and the system map it. A removal goes
+// through the held handle where it may, else through a handle of the very
+// entry found at the name. There is no descriptor folder: descriptorPath()
+// is empty.
 #include "storeio.h"
 #include "tempfile.h"
 #include "winerror_win.h"
@@ -168,7 +172,7 @@ int TempFile::holdForReading()
         CloseHandle(lenient);
         return err;
     }
-    const HANDLE strict = ReOpenFile(lenient, GENERIC_READ | DELETE, FILE_SHARE_READ, 0);
+    const HANDLE strict = ReOpenFile(lenient, GENERIC_READ, FILE_SHARE_READ, 0);
     const int err = strict == INVALID_HANDLE_VALUE ? win::setErrnoFromLastError() : 0;
     CloseHandle(lenient);
     if (err)
@@ -177,18 +181,36 @@ int TempFile::holdForReading()
     return 0;
 }
 
+namespace {
+
+// Removes the entry at name when it is the file id: through the held handle
+// where that may remove (it is the file, and its name cannot have changed
+// while it was held), else through a handle of the entry now at the name,
+// after the held one is closed (it shares no deletion). `last` receives the
+// handle to close afterwards, where a file system frees the space.
+bool removeOurs(NativeFile &held, NativeFile dir, const std::string &name, const FileId &id, NativeFile &last)
+{
+    last = kNoFile;
+    if (!id.known || dir == kNoFile) {
+        closeFd(held);
+        return false;
+    }
+    if (held != kNoFile && entryIdAt(dir, name) == id && win::removeThrough(held, false) == 0) {
+        last = std::exchange(held, kNoFile);
+        return true;
+    }
+    closeFd(held);
+    last = win::openEntry(entryPath(dir, name), kRemoveAccess, false);
+    return last != kNoFile && fileIdOf(last) == id && win::removeThrough(last, false) == 0;
+}
+
+} // namespace
+
 bool TempFile::remove()
 {
-    bool removed = false;
-    if (m_fd != kNoFile) {
-        // Held open, the file keeps its name: it goes through our own handle.
-        removed = nameIsOurs() && win::removeThrough(m_fd, false) == 0;
-    } else if (m_id.known && m_dir != kNoFile) {
-        // Closed: the entry now at the name is opened, and removed through
-        // that handle only when it is ours.
-        FileHandle entry(win::openEntry(entryPath(m_dir, m_name), kRemoveAccess, false));
-        removed = entry.isOpen() && fileIdOf(entry.get()) == m_id && win::removeThrough(entry.get(), false) == 0;
-    }
+    NativeFile last;
+    const bool removed = removeOurs(m_fd, m_dir, m_name, m_id, last);
+    closeFd(last);
     forget();
     return removed;
 }
@@ -217,18 +239,18 @@ struct Closers {
 
 bool TempFile::removeClosingInBackground()
 {
-    if (m_fd == kNoFile)
-        return remove();
     // Where the file system removes the name only at the last close, the
     // name goes when the thread has closed the handle.
-    const bool removed = nameIsOurs() && win::removeThrough(m_fd, false) == 0;
-    NativeFile fd = std::exchange(m_fd, kNoFile);
+    NativeFile last;
+    const bool removed = removeOurs(m_fd, m_dir, m_name, m_id, last);
     forget();
-    try {
-        const std::lock_guard guard(g_closers.lock);
-        g_closers.threads.emplace_back([fd]() mutable { closeFd(fd); });
-    } catch (const std::exception &) { // no thread to be had: closed here
-        closeFd(fd);
+    if (last != kNoFile) {
+        try {
+            const std::lock_guard guard(g_closers.lock);
+            g_closers.threads.emplace_back([last]() mutable { closeFd(last); });
+        } catch (const std::exception &) { // no thread to be had: closed here
+            closeFd(last);
+        }
     }
     return removed;
 }
