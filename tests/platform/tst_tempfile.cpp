@@ -4,7 +4,7 @@
 #include "drives.h"
 #include "dynlib.h"
 #include "filefixtures.h"
-#include "linkfixtures.h"
+#include "hostfixtures.h"
 #include "logfile.h"
 #include "ownedfiles.h"
 #include "storeio.h"
@@ -454,8 +454,13 @@ private slots:
         QFile::remove(marker);
         qputenv("TVO_TEST_MARKER", marker.toUtf8());
         setDescriptorFolderForTesting(viaDescriptor ? std::string() : s(p("no-proc")));
+#ifdef Q_OS_WIN
+        const QString drivePath = QDir::toNativeSeparators(p("t/TVOUNRAR.DLL")); // the system's own drive form
+#else
         setDriveRoot('W', p("t"));
-        const QString name = toHostPath("W:\\TVOUNRAR.DLL");
+        const QString drivePath = QStringLiteral("W:\\TVOUNRAR.DLL");
+#endif
+        const QString name = toHostPath(drivePath);
         TempFile f;
         QCOMPARE(f.create(s(name)), 0);
         // The written file is the marker library itself when nothing is
@@ -469,7 +474,7 @@ private slots:
             QVERIFY(QFile::copy(TVO_EVIL_LIBRARY, p("t/planted.so")));
             QCOMPARE(renameOver(p("t/planted.so"), name), !kHeldFilesStay);
         }
-        void *lib = loadWrittenLibrary("W:\\TVOUNRAR.DLL", f);
+        void *lib = loadWrittenLibrary(drivePath, f);
         if (lib)
             freeLibrary(lib);
         const bool planted = swapped && !kHeldFilesStay;
