@@ -7,7 +7,8 @@
 //   C:  the user's home folder      Z:  the root "/"
 //   TVO_DRIVE_<L>=<folder> in the environment maps a further letter.
 // Windows: the letters are the system's own (GetLogicalDrives) and a host
-// path is the drive path itself, made absolute and normalised.
+// path is the drive path itself, made absolute and normalised; the table
+// holds only what tests put into it (setDriveRoot).
 #include <QByteArray>
 #include <QChar>
 #include <QList>
@@ -22,7 +23,10 @@ QList<QChar> driveLetters();
 QString driveRoot(QChar letter);
 // Changes the table at run time (tests, freshly mounted drives); an empty
 // folder removes the letter. resetDrives() goes back to the defaults.
-// Linux only: on Windows the letters are the system's, and these do nothing.
+// Windows: the letters are the system's; a letter set here is put on the
+// folder inside this process only (tests put drives on temporary folders
+// with it; the program itself never calls it), in front of a system drive
+// of the same letter, until it is set empty or resetDrives().
 void setDriveRoot(QChar letter, const QString &hostFolder);
 void resetDrives();
 

@@ -1,8 +1,10 @@
 // Drive letters on Windows: the system's own. A host path is the drive path
 // itself, made absolute and normalised by the system (GetFullPathNameW), so
-// that what is checked is what a later call opens.
+// that what is checked is what a later call opens. Tests may put a letter on
+// a folder inside this process (setDriveRoot), as Linux's table does.
 #include "drives.h"
 
+#include <QMap>
 #include <windows.h>
 #include <winnetwk.h>
 
@@ -15,12 +17,19 @@ bool isLetter(QChar c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')
 
 std::wstring wide(const QString &s) { return s.toStdWString(); }
 
-bool driveExists(QChar letter)
+// Letters put on folders by setDriveRoot (tests): letter -> absolute folder.
+QMap<QChar, QString> &mapped()
 {
-    if (!isLetter(letter))
-        return false;
-    return (GetLogicalDrives() >> (letter.toUpper().unicode() - 'A')) & 1;
+    static QMap<QChar, QString> m;
+    return m;
 }
+
+bool systemHas(QChar letter)
+{
+    return isLetter(letter) && ((GetLogicalDrives() >> (letter.toUpper().unicode() - 'A')) & 1);
+}
+
+bool driveExists(QChar letter) { return mapped().contains(letter.toUpper()) || systemHas(letter); }
 
 QString currentFolder()
 {
@@ -36,8 +45,9 @@ QString currentFolder()
 }
 
 // The absolute, normalised path: "." and ".." resolved (never above a
-// root), "/" turned into "\", doubled separators made single, a path on the
-// current drive completed. Device names come back as "\\.\NUL".
+// root), "/" turned into "\", doubled separators made single, a relative
+// path completed from the current folder. Device names come back as
+// "\\.\NUL". An absolute drive path is resolved as text alone.
 QString fullPath(const QString &path)
 {
     const std::wstring in = wide(path);
@@ -52,16 +62,55 @@ QString fullPath(const QString &path)
     }
 }
 
-// A full path on a drive the system has, without a final backslash unless
-// it is the root; empty for anything else (a share, a device).
-QString onDrive(QString full)
+bool isDrivePath(const QString &full) { return full.size() >= 3 && full[1] == ':' && full[2] == '\\' && isLetter(full[0]); }
+
+QString withoutFinalSeparator(QString p)
 {
-    if (full.size() < 3 || full[1] != ':' || full[2] != '\\' || !driveExists(full[0]))
+    if (p.size() > 3 && p.endsWith('\\'))
+        p.chop(1);
+    return p;
+}
+
+// A full host path in drive form: under a mapped folder (the longest) by
+// its letter, else by the system's own letter; empty for a share or a device.
+QString driveFormOf(const QString &full)
+{
+    if (!isDrivePath(full))
         return {};
-    full[0] = full[0].toUpper();
-    if (full.size() > 3 && full.endsWith('\\'))
-        full.chop(1);
-    return full;
+    QChar best;
+    qsizetype bestLen = -1;
+    for (auto it = mapped().cbegin(); it != mapped().cend(); ++it) {
+        const QString &root = it.value();
+        const bool under = full.compare(root, Qt::CaseInsensitive) == 0
+                           || (full.startsWith(root, Qt::CaseInsensitive)
+                               && (root.endsWith('\\') || full[root.size()] == '\\'));
+        if (under && root.size() > bestLen) {
+            best = it.key();
+            bestLen = root.size();
+        }
+    }
+    if (best.isNull())
+        return systemHas(full[0]) ? withoutFinalSeparator(QString(full[0].toUpper()) + full.mid(1)) : QString();
+    QString rest = full.mid(bestLen);
+    if (rest.startsWith('\\'))
+        rest.remove(0, 1);
+    return withoutFinalSeparator(QString(best) + QStringLiteral(":\\") + rest);
+}
+
+// A normalised absolute drive path as a host path: a mapped letter's folder
+// takes the place of its root.
+QString hostOf(const QString &drivePath)
+{
+    const QChar letter = drivePath[0].toUpper();
+    if (!driveExists(letter))
+        return {};
+    const auto it = mapped().constFind(letter);
+    if (it == mapped().cend())
+        return withoutFinalSeparator(QString(letter) + drivePath.mid(1));
+    const QString rest = drivePath.mid(3);
+    if (rest.isEmpty())
+        return it.value();
+    return withoutFinalSeparator(it.value() + (it.value().endsWith('\\') ? QString() : QStringLiteral("\\")) + rest);
 }
 
 } // namespace
@@ -69,26 +118,38 @@ QString onDrive(QString full)
 QList<QChar> driveLetters()
 {
     QList<QChar> out;
-    const DWORD mask = GetLogicalDrives();
-    for (int i = 0; i < 26; ++i)
-        if (mask & (1u << i))
-            out << QChar('A' + i);
+    for (char c = 'A'; c <= 'Z'; ++c)
+        if (driveExists(QChar(c)))
+            out << QChar(c);
     return out;
 }
 
 QString driveRoot(QChar letter)
 {
-    return driveExists(letter) ? QString(letter.toUpper()) + QStringLiteral(":\\") : QString();
+    const auto it = mapped().constFind(letter.toUpper());
+    if (it != mapped().cend())
+        return it.value();
+    return systemHas(letter) ? QString(letter.toUpper()) + QStringLiteral(":\\") : QString();
 }
 
-// The letters are the system's: there is no table to change.
-void setDriveRoot(QChar, const QString &) {}
-void resetDrives() {}
+void setDriveRoot(QChar letter, const QString &hostFolder)
+{
+    const QChar l = letter.toUpper();
+    if (!isLetter(l))
+        return;
+    const QString full = fullPath(hostFolder);
+    if (hostFolder.isEmpty() || !isDrivePath(full))
+        mapped().remove(l);
+    else
+        mapped().insert(l, withoutFinalSeparator(full));
+}
+
+void resetDrives() { mapped().clear(); }
 
 QChar currentDrive()
 {
-    const QString cwd = currentFolder();
-    return cwd.size() >= 2 && cwd[1] == ':' && isLetter(cwd[0]) ? cwd[0].toUpper() : QChar();
+    const QString cwd = driveFormOf(currentFolder());
+    return cwd.isEmpty() ? QChar() : cwd[0];
 }
 
 QString toHostPath(const QString &path)
@@ -96,13 +157,30 @@ QString toHostPath(const QString &path)
     if (path.startsWith(QLatin1String("\\\\")) || path.startsWith(QLatin1String("//"))
         || path.startsWith(QLatin1String("\\/")) || path.startsWith(QLatin1String("/\\")))
         return {};
-    // A named drive must be there; "C:name" is relative to the folder the
-    // system keeps current for that drive.
-    if (path.size() >= 2 && path[1] == ':' && !driveExists(path[0]))
+    // The path made absolute in drive form first: against the current
+    // folder (relative), its drive's root ("\x"), or the drive's current
+    // folder ("C:name", the current folder when it is on that drive).
+    QString absolute;
+    const bool named = path.size() >= 2 && path[1] == ':';
+    if (named && !driveExists(path[0]))
         return {};
-    if (path.isEmpty())
-        return onDrive(currentFolder());
-    return onDrive(fullPath(path));
+    if (named && path.size() >= 3 && (path[2] == '\\' || path[2] == '/')) {
+        absolute = path;
+    } else {
+        const QString cwd = driveFormOf(currentFolder());
+        const QChar letter = named ? path[0].toUpper() : (cwd.isEmpty() ? QChar() : cwd[0]);
+        if (letter.isNull())
+            return {}; // the current folder is on a share
+        const QString rest = named ? path.mid(2) : path;
+        if (!named && (rest.startsWith('\\') || rest.startsWith('/')))
+            absolute = QString(letter) + ':' + rest;
+        else if (!cwd.isEmpty() && cwd[0] == letter)
+            absolute = cwd + '\\' + rest;
+        else
+            absolute = QString(letter) + QStringLiteral(":\\") + rest;
+    }
+    const QString full = fullPath(absolute);
+    return isDrivePath(full) ? hostOf(full) : QString();
 }
 
 qsizetype lastSeparator(const QString &path) { return std::max(path.lastIndexOf('\\'), path.lastIndexOf(':')); }
@@ -113,12 +191,13 @@ QString toDrivePath(const QString &hostPath)
 {
     if (hostPath.startsWith(QLatin1String("\\\\")) || hostPath.startsWith(QLatin1String("//")))
         return {};
-    return onDrive(fullPath(hostPath.isEmpty() ? QStringLiteral(".") : hostPath));
+    return driveFormOf(fullPath(hostPath.isEmpty() ? QStringLiteral(".") : hostPath));
 }
 
 DriveKind driveKind(QChar letter)
 {
-    switch (GetDriveTypeW(wide(driveRoot(letter)).c_str())) {
+    const QString root = driveRoot(letter); // a mapped letter: the drive of its folder
+    switch (GetDriveTypeW(wide(root.left(3)).c_str())) {
     case DRIVE_REMOVABLE: return DriveKind::Removable;
     case DRIVE_CDROM: return DriveKind::CdRom;
     case DRIVE_REMOTE: return DriveKind::Network;
@@ -129,7 +208,9 @@ DriveKind driveKind(QChar letter)
 
 QString driveLabel(QChar letter)
 {
-    if (!driveExists(letter))
+    if (mapped().contains(letter.toUpper()))
+        return driveRoot(letter); // a folder: shown by its path, as on Linux
+    if (!systemHas(letter))
         return {};
     if (driveKind(letter) == DriveKind::Network) {
         wchar_t remote[1024];

@@ -70,8 +70,12 @@ QString fullDrivePath(const QString &path)
         return platform::toDrivePath(host);
     // Keep the drive the path names, even where another drive's folder
     // holds the same host folder.
+    // What follows the drive's root ("/home/u", "/" or "C:\\"), without the
+    // separator between.
     const QString root = platform::driveRoot(path[0]);
-    QString rest = host.mid(root == QLatin1String("/") ? 1 : root.size() + 1);
+    QString rest = host.mid(root.size());
+    if (rest.startsWith('/') || rest.startsWith('\\'))
+        rest.remove(0, 1);
     rest.replace('/', '\\');
     QString out = path.left(3) + rest;
     if (path.endsWith('\\') && !rest.isEmpty())

@@ -94,6 +94,10 @@ private slots:
         QTest::newRow("dots") << "T:\\a\\.\\b\\..\\c\\" << "T:\\a\\c\\";
         QTest::newRow("never above the root") << "T:\\..\\..\\x" << "T:\\x";
         QTest::newRow("root") << "T:\\" << "T:\\";
+        // C: is the home folder on Linux and the system's drive, whose root ends
+        // in its separator, on Windows.
+        QTest::newRow("a system drive") << "C:\\a\\..\\b\\" << "C:\\b\\";
+        QTest::newRow("a system drive's root") << "C:\\a\\.." << "C:\\";
     }
     void fullPath()
     {
