@@ -10,11 +10,12 @@ namespace platform {
 namespace {
 QString g_lastError;
 
-// The system's text for the error of the call that just failed.
-void keepLastError()
+// The file and the system's text for the error of the load that just
+// failed, as the Linux loader words it ("<file>: <reason>").
+void keepLastError(const std::wstring &file)
 {
     const DWORD code = GetLastError();
-    g_lastError = QString::fromStdWString(win::systemErrorText(code));
+    g_lastError = QString::fromStdWString(file + L": " + win::systemErrorText(code));
 }
 
 std::wstring wide(const QString &s) { return s.toStdWString(); }
@@ -63,7 +64,7 @@ HMODULE openLibrary(const std::wstring &hostPath, DWORD flags)
     const QuietDriveErrors quiet;
     const HMODULE h = LoadLibraryExW(hostPath.c_str(), nullptr, flags);
     if (!h)
-        keepLastError();
+        keepLastError(hostPath);
     return h;
 }
 } // namespace

@@ -113,7 +113,8 @@ private slots:
     void loadFailureLogsTheLoadersReason()
     {
         QTest::ignoreMessage(QtWarningMsg,
-                             QRegularExpression("cannot load \"T:.*none\\.so\" : \".*none\\.so: cannot open shared object file"));
+                             // The loader's reason after the file: its own words on each system.
+                             QRegularExpression("cannot load \"T:.*none\\.so\" : \".*none\\.so: .+\""));
         QCOMPARE(messageOf([] { LoadUnrarLibrary(QStringLiteral("T:\\none.so")); }),
                  QStringLiteral("Can't load DLL: T:\\none.so !"));
     }
@@ -138,7 +139,8 @@ private slots:
         fake->openResult = result;
         const QString got = messageOf([] { OpenArchive(QStringLiteral("T:\\a b\\ż.rar"), UnRAR::OmExtract); });
         QCOMPARE(got, message.isEmpty() ? QStringLiteral("<no error>") : message);
-        QCOMPARE(QString::fromUtf8(fake->lastArcName), tmp.path() + QStringLiteral("/a b/ż.rar"));
+        // The host path, with the system's separators.
+        QCOMPARE(QString::fromUtf8(fake->lastArcName), QDir::toNativeSeparators(tmp.path() + QStringLiteral("/a b/ż.rar")));
         QCOMPARE(fake->lastOpenMode, 1u);
     }
 
@@ -190,7 +192,7 @@ private slots:
         const QString got = messageOf([] { ProcessCurrentFile(nullptr, 2, QStringLiteral("T:\\out\\"), QString()); });
         QCOMPARE(got, message.isEmpty() ? QStringLiteral("<no error>") : message);
         QCOMPARE(fake->lastOperation, 2);
-        QCOMPARE(QString::fromUtf8(fake->lastDestPath), tmp.path() + "/out");
+        QCOMPARE(QString::fromUtf8(fake->lastDestPath), QDir::toNativeSeparators(tmp.path() + "/out"));
         QVERIFY(fake->lastDestNameNull);
     }
 
@@ -302,7 +304,7 @@ private slots:
         QCOMPARE(names.size(), 4);
         QCOMPARE(names.first(), QStringLiteral("dir\\entry0.txt"));
         QCOMPARE(QByteArray(fake->operations), QByteArray("2002"));
-        QCOMPARE(QString::fromUtf8(fake->lastDestPath), tmp.path() + "/out");
+        QCOMPARE(QString::fromUtf8(fake->lastDestPath), QDir::toNativeSeparators(tmp.path() + "/out"));
         QVERIFY(fake->lastDestNameNull);
         QVERIFY(u.Files().isEmpty()); // extraction leaves the list alone
 
