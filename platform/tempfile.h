@@ -91,8 +91,10 @@ private:
     FileId m_id;
 };
 
-// Waits until every descriptor handed to removeClosingInBackground() is
-// closed.
+// Closes an open file on a thread of its own (where none can be had, here).
+void closeInBackground(NativeFile f);
+// Waits until every file handed to closeInBackground() (and so to
+// removeClosingInBackground()) is closed.
 void finishBackgroundCloses();
 
 // Where the process's descriptors are seen (/proc/self/fd); tests point it at

@@ -7,11 +7,8 @@
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
-#include <mutex>
-#include <thread>
 #include <unistd.h>
 #include <utility>
-#include <vector>
 
 namespace platform {
 namespace {
@@ -204,45 +201,15 @@ bool TempFile::remove()
     return removed;
 }
 
-namespace {
-
-// The closing threads; any still running at the process's end are waited for.
-struct Closers {
-    std::mutex lock;
-    std::vector<std::thread> threads;
-
-    void finish()
-    {
-        std::vector<std::thread> running;
-        {
-            const std::lock_guard guard(lock);
-            running.swap(threads);
-        }
-        for (std::thread &t : running)
-            t.join();
-    }
-    ~Closers() { finish(); }
-} g_closers;
-
-} // namespace
-
 bool TempFile::removeClosingInBackground()
 {
     NativeFile fd = m_fd;
     m_fd = -1;
     const bool removed = remove();
-    if (fd >= 0) {
-        try {
-            const std::lock_guard guard(g_closers.lock);
-            g_closers.threads.emplace_back([fd]() mutable { closeFd(fd); });
-        } catch (const std::exception &) { // no thread to be had: closed here
-            closeFd(fd);
-        }
-    }
+    if (fd >= 0)
+        closeInBackground(fd);
     return removed;
 }
-
-void finishBackgroundCloses() { g_closers.finish(); }
 
 void TempFile::keep() { forget(); }
 

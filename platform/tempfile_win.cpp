@@ -14,10 +14,7 @@
 
 #include <cerrno>
 #include <exception>
-#include <mutex>
-#include <thread>
 #include <utility>
-#include <vector>
 
 namespace platform {
 
@@ -215,28 +212,6 @@ bool TempFile::remove()
     return removed;
 }
 
-namespace {
-
-// The closing threads; any still running at the process's end are waited for.
-struct Closers {
-    std::mutex lock;
-    std::vector<std::thread> threads;
-
-    void finish()
-    {
-        std::vector<std::thread> running;
-        {
-            const std::lock_guard guard(lock);
-            running.swap(threads);
-        }
-        for (std::thread &t : running)
-            t.join();
-    }
-    ~Closers() { finish(); }
-} g_closers;
-
-} // namespace
-
 bool TempFile::removeClosingInBackground()
 {
     // Where the file system removes the name only at the last close, the
@@ -244,18 +219,10 @@ bool TempFile::removeClosingInBackground()
     NativeFile last;
     const bool removed = removeOurs(m_fd, m_dir, m_name, m_id, last);
     forget();
-    if (last != kNoFile) {
-        try {
-            const std::lock_guard guard(g_closers.lock);
-            g_closers.threads.emplace_back([last]() mutable { closeFd(last); });
-        } catch (const std::exception &) { // no thread to be had: closed here
-            closeFd(last);
-        }
-    }
+    if (last != kNoFile)
+        closeInBackground(last);
     return removed;
 }
-
-void finishBackgroundCloses() { g_closers.finish(); }
 
 void TempFile::keep() { forget(); }
 
