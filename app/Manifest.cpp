@@ -76,7 +76,7 @@ QString crcHex(const QByteArray &bytes)
 
 bool holds(const QString &folder, const QString &path)
 {
-    return path.startsWith(folder == QLatin1String("/") ? folder : folder + '/');
+    return path.startsWith(folder.endsWith(u'/') ? folder : folder + '/'); // "/" and "C:/" end in one
 }
 
 // Why the path is not something an installation writes; empty when it is.
@@ -95,8 +95,7 @@ QString pathProblem(const QString &path, platform::FileStamp::Kind kind, const Q
             return onTheWay ? QString() : QStringLiteral("katalog poza katalogiem programu");
         }
         const QString name = QFileInfo(path).fileName();
-        if (name == Integration::desktopEntryName || name == Integration::appId + QStringLiteral(".desktop")
-            || name == Integration::appId + QStringLiteral(".png"))
+        if (Integration::isIntegrationFileName(name))
             return {};
         return QStringLiteral("plik poza katalogiem programu");
     }

@@ -18,6 +18,7 @@
 #include "ownedfiles.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QList>
 #include <QString>
 #include <QSet>
@@ -30,10 +31,10 @@ struct ManifestEntry {
 };
 using Manifest = QList<ManifestEntry>;
 
-// Whether a path names something outside the target: a host path, which
-// starts with '/'. Every other path is below the target, also one whose
-// first name starts with ':'.
-inline bool isOutsideTarget(const QString &path) { return path.startsWith(u'/'); }
+// Whether a path names something outside the target: an absolute host path
+// ("/..." here, "C:/..." on Windows). Every other path is below the target,
+// also one whose first name starts with ':' (the toolkit's resource paths).
+inline bool isOutsideTarget(const QString &path) { return !path.startsWith(u':') && QDir::isAbsolutePath(path); }
 
 // Where an item lies: the folder to descend from (the target, or the
 // parent folder of an absolute path) and the path below it ("" for the

@@ -4,6 +4,7 @@
 #include "Exceptions.h"
 #include "fileio.h"
 #include "imagelength.h"
+#include "program.h"
 #include "storeio.h"
 
 #include <QDir>
@@ -21,7 +22,7 @@ void writeUninstaller(const QString &targetFolder, InstallRecord &record)
         return Exception(QStringLiteral("Nie można zapisać programu odinstalowującego:\r%1\r%2").arg(file, why));
     };
     // The uninstaller is this program without its payload.
-    platform::FileHandle self = platform::openForReading(QStringLiteral("/proc/self/exe"));
+    platform::FileHandle self = platform::openRunningProgram();
     if (self.get() < 0)
         throw fail(QString::fromLocal8Bit(std::strerror(errno)));
     const std::int64_t length = platform::imageLength(self.get());
@@ -74,7 +75,8 @@ QString shown(const QString &targetFolder, const QString &path)
 
 } // namespace
 
-UninstallReport removeInstallation(const QString &targetFolder, const Manifest &manifest)
+UninstallReport removeInstallation(const QString &targetFolder, const Manifest &manifest,
+                                   const std::function<void(const UninstallReport &)> &beforeOwnFiles)
 {
     const QString target = QDir::cleanPath(targetFolder);
     UninstallReport report;
@@ -103,9 +105,37 @@ UninstallReport removeInstallation(const QString &targetFolder, const Manifest &
             break;
         }
     };
+    // What the user put into the installed folders stays; say what it is.
+    const auto listAdded = [&] {
+        report.added.clear();
+        for (const QString &rel : fullFolders)
+            for (const QString &f : platform::filesBelow(QDir(target).filePath(rel.isEmpty() ? QStringLiteral(".") : rel))) {
+                const QString inTarget = rel.isEmpty() ? f : rel + '/' + f;
+                if (inTarget == Integration::uninstallerName || inTarget == Integration::manifestName)
+                    continue; // kept on purpose after a failure, for another try
+                const QString path = QDir::cleanPath(target + '/' + inTarget);
+                if (!report.kept.contains(path) && !report.added.contains(path))
+                    report.added << path;
+            }
+        report.added.sort();
+    };
     for (const ManifestEntry &e : manifest)
         if (e.stamp.kind != platform::FileStamp::Folder)
             remove(e);
+    Manifest folders;
+    for (const ManifestEntry &e : manifest)
+        if (e.stamp.kind == platform::FileStamp::Folder)
+            folders << e;
+    std::stable_sort(folders.begin(), folders.end(),
+                     [](const ManifestEntry &a, const ManifestEntry &b) { return depth(a) > depth(b); });
+    if (beforeOwnFiles) {
+        // Everything that can go before the uninstaller's own files.
+        for (const ManifestEntry &e : folders)
+            remove(e);
+        listAdded();
+        fullFolders.clear();
+        beforeOwnFiles(report);
+    }
     if (report.failed.isEmpty()) {
         for (const QString &own : {Integration::uninstallerName, Integration::manifestName}) {
             QString error;
@@ -113,26 +143,12 @@ UninstallReport removeInstallation(const QString &targetFolder, const Manifest &
                 report.failed << QDir(target).filePath(own) + QStringLiteral(": ") + error;
         }
     }
-    Manifest folders;
-    for (const ManifestEntry &e : manifest)
-        if (e.stamp.kind == platform::FileStamp::Folder)
-            folders << e;
-    std::stable_sort(folders.begin(), folders.end(),
-                     [](const ManifestEntry &a, const ManifestEntry &b) { return depth(a) > depth(b); });
     for (const ManifestEntry &e : folders)
         remove(e);
 
-    // What the user put into the installed folders stays; say what it is.
-    for (const QString &rel : fullFolders)
-        for (const QString &f : platform::filesBelow(QDir(target).filePath(rel.isEmpty() ? QStringLiteral(".") : rel))) {
-            const QString inTarget = rel.isEmpty() ? f : rel + '/' + f;
-            if (inTarget == Integration::uninstallerName || inTarget == Integration::manifestName)
-                continue; // kept on purpose after a failure, for another try
-            const QString path = QDir::cleanPath(target + '/' + inTarget);
-            if (!report.kept.contains(path) && !report.added.contains(path))
-                report.added << path;
-        }
-    report.added.sort();
+    listAdded();
+    report.failed.removeDuplicates();
+    report.kept.removeDuplicates();
     return report;
 }
 

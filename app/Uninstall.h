@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class InstallRecord;
 
 // Writes the uninstaller into the target folder (a host path): a copy of the
@@ -24,8 +26,13 @@ struct UninstallReport {
 // Removes what the manifest lists for the installation in targetFolder:
 // files and links whose stamp is unchanged, then (when nothing failed) the
 // uninstaller and the manifest themselves, then the folders that are empty
-// by then, deepest first. Never follows a link.
-UninstallReport removeInstallation(const QString &targetFolder, const Manifest &manifest);
+// by then, deepest first. Never follows a link. beforeOwnFiles, when given,
+// is called with the report so far once everything else that can go has
+// gone, before the uninstaller and the manifest are removed with the folders
+// that hold them (on Windows the uninstaller's file can only go once the
+// program running from it has ended).
+UninstallReport removeInstallation(const QString &targetFolder, const Manifest &manifest,
+                                   const std::function<void(const UninstallReport &)> &beforeOwnFiles = {});
 
 // The report as lines of text for the user (Polish).
 QString reportText(const UninstallReport &report, int maxLinesPerList = -1);

@@ -12,6 +12,7 @@
 #include "display.h"
 #include "drives.h"
 #include "okienko.h"
+#include "program.h"
 
 #include <QApplication>
 #include <QDir>
@@ -25,6 +26,8 @@
 namespace {
 
 const QString kProduct = QStringLiteral("Tavro 2010 DEMO");
+// In the copy the uninstaller runs from (Windows): the installation's folder.
+const char kFolderVariable[] = "TVO_UNINSTALL_FOLDER";
 
 void print(FILE *to, const QString &text)
 {
@@ -58,7 +61,8 @@ int uninstall(bool gui, bool yes)
         App::setTitle(title);
     }
 
-    const QString folder = QFileInfo(InstallerFile()).absolutePath();
+    const QString folder = platform::isCopyOfItself() ? qEnvironmentVariable(kFolderVariable)
+                                                      : QFileInfo(InstallerFile()).absolutePath();
     const QString shownFolder = gui ? platform::toDrivePath(folder) : folder;
     Manifest manifest;
     try {
@@ -80,12 +84,29 @@ int uninstall(bool gui, bool yes)
         }
     }
 
-    const UninstallReport report = removeInstallation(folder, manifest);
-    platform::refreshDesktopCaches(platform::dataHome());
+    const auto summaryOf = [](const UninstallReport &r) {
+        return r.failed.isEmpty()
+                   ? QStringLiteral("Program %1 został usunięty (usunięto plików: %2).").arg(kProduct).arg(r.removed)
+                   : QStringLiteral("Nie wszystko udało się usunąć (usunięto plików: %1).").arg(r.removed);
+    };
+    const auto printReport = [&](const UninstallReport &r) {
+        print(r.failed.isEmpty() ? stdout : stderr, summaryOf(r) + '\n' + reportText(r));
+    };
+    // Run from a copy (Windows), the uninstaller that waits for it ends with
+    // the result once only its own file and folders are left.
+    bool printed = false;
+    const UninstallReport report = removeInstallation(folder, manifest, [&](const UninstallReport &soFar) {
+        if (!platform::isCopyOfItself())
+            return;
+        printReport(soFar);
+        printed = true;
+        platform::reportExitCode(soFar.failed.isEmpty() ? App::ExitInstalled : App::ExitFailed);
+    });
+    Integration::refreshMenus();
     const bool failed = !report.failed.isEmpty();
-    const QString summary = failed ? QStringLiteral("Nie wszystko udało się usunąć (usunięto plików: %1).").arg(report.removed)
-                                   : QStringLiteral("Program %1 został usunięty (usunięto plików: %2).").arg(kProduct).arg(report.removed);
-    print(failed ? stderr : stdout, summary + '\n' + reportText(report));
+    const QString summary = summaryOf(report);
+    if (!printed)
+        printReport(report);
     if (gui) {
         const QString details = reportText(report, 12);
         const QString text = details.isEmpty() ? summary : summary + QStringLiteral("\r\v") + details.trimmed();
@@ -99,25 +120,38 @@ int uninstall(bool gui, bool yes)
 
 } // namespace
 
-bool isUninstallCommand(int argc, char **argv)
+bool isUninstallCommand(const QStringList &args)
 {
-    for (int i = 1; i < argc; ++i)
-        if (Integration::uninstallSwitch == QLatin1String(argv[i]))
+    for (qsizetype i = 1; i < args.size(); ++i)
+        if (args[i] == Integration::uninstallSwitch)
             return true;
-    return argc > 0 && QFileInfo(QFile::decodeName(argv[0])).fileName() == Integration::uninstallerName;
+    return !args.isEmpty() && QFileInfo(args[0]).fileName() == Integration::uninstallerName;
 }
 
-int uninstallMain(int argc, char **argv)
+int uninstallMain(const QStringList &args, int argc, char **argv)
 {
     bool yes = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--yes") == 0) {
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--yes")) {
             yes = true;
-        } else if (Integration::uninstallSwitch != QLatin1String(argv[i])) {
+        } else if (args[i] != Integration::uninstallSwitch) {
             print(stderr, QStringLiteral("Nieznana opcja: %1\nUżycie: %2 [--uninstall] [--yes]\n")
-                              .arg(QString::fromLocal8Bit(argv[i]), Integration::uninstallerName));
+                              .arg(args[i], Integration::uninstallerName));
             return App::ExitUsage;
         }
+    }
+    if (platform::mustRunFromCopy()) {
+        // The copy, told where the installation is, does the work (there is no
+        // application object yet: the program's file is args[0], its own path).
+        QString error;
+        const QStringList copyArgs = QStringList(args.value(0)) << Integration::uninstallSwitch << args.mid(1);
+        const int rc = platform::runCopyOfItself(
+            copyArgs, {QString::fromLatin1(kFolderVariable) + '=' + QFileInfo(args.value(0)).absolutePath()}, &error);
+        if (rc >= 0)
+            return rc;
+        print(stderr, QStringLiteral("Nie można uruchomić programu odinstalowującego z katalogu tymczasowego: %1\n"
+                                     "Nic nie zostało usunięte.\n").arg(error));
+        return App::ExitFailed;
     }
     // A window only when a person can answer it; --yes asks nothing.
     const bool display = !yes && platform::graphicalDisplayAvailable();
@@ -133,6 +167,7 @@ int uninstallMain(int argc, char **argv)
     const QString platformName = display ? QGuiApplication::platformName() : QString();
     const bool gui = display && platformName != QLatin1String("offscreen") && platformName != QLatin1String("minimal");
     const int rc = uninstall(gui, yes);
+    platform::reportExitCode(rc); // when it ended before removing anything
     App::runCleanups();
     return rc;
 }

@@ -10,6 +10,7 @@
 #include "display.h"
 #include "dynlib.h"
 #include "files.h"
+#include "program.h"
 #include "signals.h"
 #include "uInstDemo.h"
 
@@ -25,9 +26,9 @@ void printTo(FILE *stream, const QString &text)
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
 }
 
-QString programName(const char *argv0)
+QString programName(const QStringList &args)
 {
-    const QString path = QString::fromLocal8Bit(argv0 ? argv0 : "tvo-setup");
+    const QString path = args.value(0, QStringLiteral("tvo-setup"));
     return path.mid(path.lastIndexOf('/') + 1);
 }
 
@@ -35,11 +36,12 @@ QString programName(const char *argv0)
 // exit code when the program ends here, -1 to go on.
 int checkStart(int argc, char *argv[], InstallOptions *options)
 {
-    QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
-    const ParsedCommandLine cl = parseCommandLine(args, isUninstallCommand(argc, argv));
-    const QString name = programName(argc > 0 ? argv[0] : nullptr);
+    const QStringList all = platform::commandLineArguments(argc, argv);
+    const QStringList args = all.mid(1);
+    const ParsedCommandLine cl = parseCommandLine(args, isUninstallCommand(all));
+    const QString name = programName(all);
+    if (!cl.error.isEmpty() || cl.options.help || cl.options.uninstall || !cl.options.showsWindow())
+        platform::useStarterConsole(); // text on the console it was started from
     if (!cl.error.isEmpty()) {
         printTo(stderr, name + QStringLiteral(": ") + cl.error + QStringLiteral("\n\n") + usageText(name));
         return App::ExitUsage;
@@ -51,7 +53,7 @@ int checkStart(int argc, char *argv[], InstallOptions *options)
     // The uninstaller (--uninstall, or the program under the uninstaller's
     // name) starts in a way of its own.
     if (cl.options.uninstall)
-        return uninstallMain(argc, argv);
+        return uninstallMain(all, argc, argv);
     *options = cl.options;
     if (!options->showsWindow())
         qputenv("QT_QPA_PLATFORM", "offscreen"); // no window, no display needed

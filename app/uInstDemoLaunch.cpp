@@ -48,7 +48,7 @@ void TForm1::CreateDesktopShortcut()
 void TForm1::writeDesktopShortcut()
 {
     const QString target = platform::toHostPath(ui->edKatalog->text());
-    platform::DesktopEntry entry{QStringLiteral("Tavro 2010 DEMO"), installedProgramCommand(), target};
+    platform::DesktopEntry entry{Integration::shortcutName, installedProgramCommand(), target};
     entry.icon = Integration::appId;
     try {
         QString error;
@@ -69,7 +69,7 @@ void TForm1::writeDesktopShortcut()
     // The icon in the user's icon theme and the applications-menu entry.
     QStringList written, folders;
     QString error;
-    const bool allWritten = Integration::writeIconsAndMenuEntry(entry, target, written, folders, &error);
+    const bool allWritten = Integration::writeMenuEntry(entry, target, written, folders, &error);
     installRecord().addCreatedFolders(folders);
     for (const QString &file : written) {
         installRecord().addOutside(file);
@@ -81,7 +81,7 @@ void TForm1::writeDesktopShortcut()
                  QStringLiteral("Nie można zapisać ikony w menu programów:\r") + error);
     }
     if (!written.isEmpty())
-        platform::refreshDesktopCaches(platform::dataHome());
+        Integration::refreshMenus();
 }
 
 void TForm1::LaunchInstalledProgram()

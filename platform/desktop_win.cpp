@@ -1,6 +1,7 @@
 // The desktop on Windows: the folder from the registry, the shortcut as a
 // shell link, the program started with CreateProcessW.
 #include "desktop.h"
+#include "program.h"
 #include "winerror_win.h"
 
 #include <QDir>
@@ -26,33 +27,6 @@ bool fail(QString *error, const QString &why)
     if (error)
         *error = why;
     return false;
-}
-
-// One argument as the C runtime and CommandLineToArgvW read it back: in
-// double quotes, a quote inside as \", and the backslashes before a quote
-// (the closing one too) doubled; other backslashes stay single.
-QString quoted(const QString &arg)
-{
-    QString out = QStringLiteral("\"");
-    qsizetype backslashes = 0;
-    for (const QChar c : arg) {
-        if (c == '\\') {
-            ++backslashes;
-            continue;
-        }
-        out += QString(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
-        out += c;
-        backslashes = 0;
-    }
-    return out + QString(backslashes * 2, '\\') + '"';
-}
-
-QString argumentsLine(const QStringList &args)
-{
-    QStringList q;
-    for (const QString &a : args)
-        q << quoted(a);
-    return q.join(' ');
 }
 
 // A value of the Shell Folders key, as text; an expandable one expanded.
@@ -146,7 +120,7 @@ HRESULT saveLink(const DesktopEntry &entry, const std::wstring &file, QString *s
     *step = QStringLiteral("IShellLinkW");
     if (FAILED(hr = link.p->SetPath(native(entry.argv.first()).c_str())))
         return hr;
-    if (FAILED(hr = link.p->SetArguments(wide(argumentsLine(entry.argv.mid(1))).c_str())))
+    if (FAILED(hr = link.p->SetArguments(wide(quotedCommandLine(entry.argv.mid(1))).c_str())))
         return hr;
     if (FAILED(hr = link.p->SetWorkingDirectory(native(entry.workingDir).c_str())))
         return hr;
@@ -230,7 +204,7 @@ bool startDetached(const QStringList &argv, const QString &workingDir)
     // The program by its own path (no search of the current folder or PATH),
     // the command line with every argument quoted: "<program>" "katCD=...".
     const std::wstring program = native(argv.first());
-    std::wstring line = wide(argumentsLine(QStringList(QDir::toNativeSeparators(argv.first())) + argv.mid(1)));
+    std::wstring line = wide(quotedCommandLine(QStringList(QDir::toNativeSeparators(argv.first())) + argv.mid(1)));
     const std::wstring folder = native(workingDir);
     STARTUPINFOW si {};
     si.cb = sizeof si;

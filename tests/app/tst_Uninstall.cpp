@@ -185,7 +185,7 @@ private slots:
         platform::DesktopEntry e{"Tavro 2010 DEMO", {t + "/TVODEMO.EXE", "katCD=/media/cd"}, t};
         QStringList written, folders;
         QString error;
-        QVERIFY2(Integration::writeIconsAndMenuEntry(e, t, written, folders, &error), qPrintable(error));
+        QVERIFY2(Integration::writeMenuEntry(e, t, written, folders, &error), qPrintable(error));
         QCOMPARE(written.size(), 5);
         for (const QString &f : {data, data + "/applications", data + "/icons/hicolor/256x256/apps"})
             QVERIFY2(folders.contains(f), qPrintable(f));
@@ -218,7 +218,7 @@ private slots:
         qputenv("XDG_DATA_HOME", data.toUtf8());
         QStringList written, folders;
         QString error;
-        QVERIFY(!Integration::writeIconsAndMenuEntry({"n", {"/p"}, "/"}, "/t", written, folders, &error));
+        QVERIFY(!Integration::writeMenuEntry({"n", {"/p"}, "/"}, "/t", written, folders, &error));
         QCOMPARE(written, QStringList{data + "/applications/pl.tavro.Tavro2010Demo.desktop"});
         QVERIFY2(error.startsWith(data + "/icons/hicolor/48x48/apps/pl.tavro.Tavro2010Demo.png\r"), qPrintable(error));
     }
