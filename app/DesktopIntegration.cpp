@@ -1,6 +1,10 @@
 #include "DesktopIntegration.h"
 
 #include "Fonts.h"
+#include "program.h"
+#include "programentry.h"
+
+#include <QDir>
 
 #include <QPainter>
 #include <QPainterPath>
@@ -48,6 +52,29 @@ QImage drawIcon(int size)
     p.setBrush(Qt::white);
     p.drawPath(text);
     return img;
+}
+
+bool registerInstallation(const QString &targetFolder, qint64 installedBytes, QString *error)
+{
+    const QString target = QDir::cleanPath(targetFolder);
+    const QString uninstaller = QDir::toNativeSeparators(QDir(target).filePath(uninstallerName));
+    platform::ProgramEntry e;
+    e.id = appId;
+    e.displayName = shortcutName;
+    e.version = QStringLiteral(TVO_VERSION);
+    e.publisher = QStringLiteral("Tavro");
+    e.installLocation = target;
+    e.displayIcon = QDir(target).filePath(QStringLiteral("TVODEMO.EXE"));
+    e.uninstallCommand = platform::quotedCommandLine({uninstaller});
+    e.quietUninstallCommand = e.uninstallCommand + QStringLiteral(" --yes");
+    e.estimatedSizeKB = (installedBytes + 1023) / 1024;
+    e.installDate = QDate::currentDate();
+    return platform::writeProgramEntry(e, error);
+}
+
+bool unregisterInstallation(const QString &targetFolder, QString *error)
+{
+    return platform::removeProgramEntry(appId, QDir::cleanPath(targetFolder), error);
 }
 
 } // namespace Integration

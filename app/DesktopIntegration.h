@@ -43,6 +43,14 @@ bool isIntegrationFileName(const QString &name);
 bool writeMenuEntry(const platform::DesktopEntry &desktop, const QString &targetFolder, QStringList &written,
                     QStringList &createdFolders, QString *error);
 
+// Enters the installation in the system's list of installed programs
+// (Windows: Settings, Apps, with its size and the uninstaller's command;
+// nothing on Linux, whose menu entry has the "Odinstaluj" action).
+// installedBytes: what the installation wrote. False with the reason.
+bool registerInstallation(const QString &targetFolder, qint64 installedBytes, QString *error);
+// Takes the installation in targetFolder out of that list again.
+bool unregisterInstallation(const QString &targetFolder, QString *error);
+
 // Tells the desktop that menu entries came or went (Linux: refreshes the
 // menu's and the icon theme's caches; Windows reads the folders itself).
 void refreshMenus();

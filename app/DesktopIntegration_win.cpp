@@ -5,28 +5,7 @@
 
 #include <QDir>
 
-#include <windows.h>
-#include <shlobj.h>
-
 namespace Integration {
-namespace {
-
-// The user's Start-menu Programs folder; empty, with the reason, when the
-// system cannot name it.
-QString programsFolder(QString *error)
-{
-    PWSTR path = nullptr;
-    const HRESULT hr = SHGetKnownFolderPath(FOLDERID_Programs, KF_FLAG_DONT_VERIFY, nullptr, &path);
-    QString folder;
-    if (SUCCEEDED(hr))
-        folder = QDir::fromNativeSeparators(QString::fromWCharArray(path));
-    else if (error)
-        *error = QStringLiteral("SHGetKnownFolderPath: 0x%1").arg(ulong(hr), 8, 16, QChar('0'));
-    CoTaskMemFree(path);
-    return folder;
-}
-
-} // namespace
 
 bool isIntegrationFileName(const QString &name)
 {
@@ -37,7 +16,7 @@ bool writeMenuEntry(const platform::DesktopEntry &desktop, const QString &target
                     QStringList &createdFolders, QString *error)
 {
     Q_UNUSED(targetFolder);
-    const QString folder = programsFolder(error);
+    const QString folder = platform::programsMenuFolder(error);
     if (folder.isEmpty())
         return false;
     createdFolders << platform::missingFolders(folder);

@@ -342,3 +342,12 @@ Manifest InstallRecord::stamped(const Manifest &previous) const
     });
     return out;
 }
+
+qint64 installedBytes(const Manifest &manifest)
+{
+    qint64 bytes = 0;
+    for (const ManifestEntry &e : manifest)
+        if (e.stamp.kind == platform::FileStamp::File && !isOutsideTarget(e.path))
+            bytes += e.stamp.size;
+    return bytes;
+}

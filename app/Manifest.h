@@ -54,6 +54,9 @@ Manifest readManifest(const QString &hostFile);
 void writeManifest(const QString &hostFile, const Manifest &manifest);
 
 // Collects, during an installation, what it creates; stamps them at the end.
+// The bytes of the files the manifest lists in the target folder.
+qint64 installedBytes(const Manifest &manifest);
+
 class InstallRecord {
 public:
     void setTarget(const QString &hostFolder);

@@ -96,6 +96,9 @@ int uninstall(bool gui, bool yes)
     // the result once only its own file and folders are left.
     bool printed = false;
     const UninstallReport report = removeInstallation(folder, manifest, [&](const UninstallReport &soFar) {
+        QString error;
+        if (soFar.failed.isEmpty() && !Integration::unregisterInstallation(folder, &error))
+            print(stderr, error + '\n');
         if (!platform::isCopyOfItself())
             return;
         printReport(soFar);

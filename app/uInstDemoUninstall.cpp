@@ -48,6 +48,11 @@ void TForm1::writeUninstallData()
         writeManifest(list, manifest);
         InstallLog::write(QStringLiteral("Written the uninstaller and the list of %1 installed items")
                               .arg(manifest.size()));
+        const qint64 bytes =
+            installedBytes(manifest) + QFileInfo(QDir(record.target()).filePath(Integration::uninstallerName)).size();
+        QString error;
+        if (!Integration::registerInstallation(record.target(), bytes, &error))
+            InstallLog::write(QStringLiteral("Not entered among the installed programs: ") + error);
     } catch (const Exception &e) {
         InstallLog::write(QStringLiteral("No uninstaller: ") + e.message());
         if (m_runResult == App::ExitInstalled) // after a failure its own report is enough

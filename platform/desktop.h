@@ -74,6 +74,12 @@ QString dataHome();
 // brought up to date where one is already there: without one the desktop
 // reads the folders themselves, and a cache left behind would go stale.
 void refreshDesktopCaches(const QString &dataFolder);
+#else
+// ---- Windows only ----
+
+// The user's Start-menu Programs folder (SHGetKnownFolderPath, a host path
+// with '/'); empty, with the reason, when the system does not name one.
+QString programsMenuFolder(QString *error = nullptr);
 #endif
 
 } // namespace platform

@@ -66,13 +66,16 @@ bool readFolderValue(HKEY key, const wchar_t *name, QString &out, LONG &rc)
     return true;
 }
 
-QString knownDesktopFolder()
+QString knownFolder(REFKNOWNFOLDERID id, HRESULT *hr = nullptr)
 {
     wchar_t *path = nullptr;
     QString out;
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Desktop, 0, nullptr, &path)))
+    const HRESULT got = SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, &path);
+    if (SUCCEEDED(got))
         out = QString::fromWCharArray(path);
     CoTaskMemFree(path);
+    if (hr)
+        *hr = got;
     return out;
 }
 
@@ -164,13 +167,22 @@ QString desktopFolder(QString *error)
     // Without the value the shortcut would land in the root of the current
     // drive: the folder the system itself names for the desktop instead.
     if (folder.isEmpty())
-        folder = knownDesktopFolder();
+        folder = knownFolder(FOLDERID_Desktop);
     if (folder.isEmpty())
         fail(error, QStringLiteral("System nie podaje katalogu pulpitu"));
     return QDir::toNativeSeparators(QDir::cleanPath(folder));
 }
 
 QString shortcutFileName(const QString &name) { return name + QStringLiteral(".lnk"); }
+
+QString programsMenuFolder(QString *error)
+{
+    HRESULT hr = S_OK;
+    const QString folder = knownFolder(FOLDERID_Programs, &hr);
+    if (folder.isEmpty())
+        fail(error, QStringLiteral("System nie podaje katalogu menu Start (%1)").arg(text(ulong(hr))));
+    return QDir::cleanPath(QDir::fromNativeSeparators(folder));
+}
 
 bool writeShortcut(const QString &hostFile, const DesktopEntry &entry, QString *error)
 {

@@ -1,4 +1,5 @@
 #include "desktop.h"
+#include "programentry.h"
 
 #include <QDataStream>
 #include <QDir>
@@ -382,6 +383,44 @@ private slots:
             folder = QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
         QCOMPARE(got, folder);
         QCOMPARE(err.isEmpty(), !folder.isEmpty());
+#endif
+    }
+
+    // The entry among the installed programs: written and read back; taken
+    // out again only for its own folder, however its name is written.
+    void programEntry_data()
+    {
+        QTest::addColumn<QString>("removedFor");
+        QTest::addColumn<bool>("gone");
+        QTest::newRow("its own folder") << "C:/Programy/Demo ąę" << true;
+        QTest::newRow("the same in other letters") << "c:\\PROGRAMY\\demo ĄĘ\\" << true;
+        QTest::newRow("another folder") << "C:/Programy/Demo" << false;
+    }
+    void programEntry()
+    {
+        QFETCH(QString, removedFor);
+        QFETCH(bool, gone);
+#ifndef Q_OS_WIN
+        QSKIP("Linux keeps no list of installed programs (the menu entry has the uninstall action)");
+#else
+        ProgramEntry e{QStringLiteral("tvo-test.Entry"), QStringLiteral("Próba"), QStringLiteral("1.0"),
+                       QStringLiteral("Tavro"), QStringLiteral("C:/Programy/Demo ąę"),
+                       QStringLiteral("C:/Programy/Demo ąę/TVODEMO.EXE"), QStringLiteral("\"u.exe\""),
+                       QStringLiteral("\"u.exe\" --yes"), 4097, QDate(2026, 12, 10)};
+        QString err;
+        QVERIFY2(writeProgramEntry(e, &err), qPrintable(err));
+        e.estimatedSizeKB = 12; // written again: replaced
+        QVERIFY2(writeProgramEntry(e, &err), qPrintable(err));
+        const ProgramEntry back = readProgramEntry(e.id);
+        QCOMPARE(back.displayName, e.displayName);
+        QCOMPARE(back.installLocation, e.installLocation);
+        QCOMPARE(back.displayIcon, e.displayIcon);
+        QCOMPARE(back.quietUninstallCommand, e.quietUninstallCommand);
+        QCOMPARE(back.estimatedSizeKB, 12);
+        QCOMPARE(back.installDate, e.installDate);
+        QVERIFY2(removeProgramEntry(e.id, removedFor, &err), qPrintable(err));
+        QCOMPARE(readProgramEntry(e.id).id.isEmpty(), gone);
+        removeProgramEntry(e.id, e.installLocation);
 #endif
     }
 };
