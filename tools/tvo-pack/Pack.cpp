@@ -1,6 +1,7 @@
 // tvo-pack's packing: the plain installer, then the library and the archive
 // pieces as resources of the appended store, written to OUTPUT atomically.
 #include "TvoPack.h"
+#include "pefile.h"
 
 #include "RarWriter.h"
 #include "filehandle.h"
@@ -66,6 +67,11 @@ void writeInstaller(const PackOptions &o, const QString &archive, platform::Nati
     input.close();
     std::uint64_t inSize = 0, libSize = 0, arcSize = 0;
     platform::FileHandle in(openInput(o.input, "input", inSize)), lib, arc;
+    // A signature covers the whole file: what is attached after it breaks it.
+    if (platform::peCertificateOffset(in.get()) >= 0)
+        throw Failure(QStringLiteral("%1 is signed: attaching a payload would break its signature; give the installer "
+                                     "before signing and sign what tvo-pack writes")
+                          .arg(o.input));
     if (!o.library.isEmpty()) {
         lib.reset(openInput(o.library, "library", libSize));
         checkLibrary(lib.get(), o.library, o.input);
