@@ -25,6 +25,30 @@ bool takeValue(const QStringList &args, qsizetype &i, const QString &name, QStri
     return true;
 }
 
+// The "--" option a deployment tool's "/NAME[=value]" stands for; empty for
+// /NORESTART, which asks nothing of this installer; the argument itself when
+// it is no such form.
+QString longForm(const QString &arg)
+{
+    static const QList<std::pair<QLatin1String, QLatin1String>> forms{
+        {QLatin1String("/SILENT"), QLatin1String("--silent")},
+        {QLatin1String("/VERYSILENT"), QLatin1String("--very-silent")},
+        {QLatin1String("/SUPPRESSMSGBOXES"), QLatin1String("--suppress-msgboxes")},
+        {QLatin1String("/NOICONS"), QLatin1String("--no-icons")},
+        {QLatin1String("/NORESTART"), QLatin1String("")},
+        {QLatin1String("/HELP"), QLatin1String("--help")},
+        {QLatin1String("/?"), QLatin1String("--help")},
+        {QLatin1String("/DIR="), QLatin1String("--dir=")},
+        {QLatin1String("/LOG="), QLatin1String("--log=")},
+    };
+    for (const auto &[form, option] : forms) {
+        const bool valued = form.endsWith('=');
+        if (valued ? arg.startsWith(form, Qt::CaseInsensitive) : arg.compare(form, Qt::CaseInsensitive) == 0)
+            return option + (valued ? arg.mid(form.size()) : QString());
+    }
+    return arg;
+}
+
 } // namespace
 
 ParsedCommandLine parseCommandLine(const QStringList &args, bool asUninstaller)
@@ -33,8 +57,12 @@ ParsedCommandLine parseCommandLine(const QStringList &args, bool asUninstaller)
     InstallOptions &o = r.options;
     o.uninstall = asUninstaller;
     bool silent = false, verySilent = false, launch = false, noLaunch = false, dirGiven = false;
-    for (qsizetype i = 0; i < args.size() && r.error.isEmpty(); ++i) {
-        const QString &a = args.at(i);
+    QStringList given;
+    for (const QString &arg : args)
+        if (const QString a = longForm(arg); !a.isEmpty())
+            given << a;
+    for (qsizetype i = 0; i < given.size() && r.error.isEmpty(); ++i) {
+        const QString &a = given.at(i);
         QString value;
         if (a == QLatin1String("--help") || a == QLatin1String("-h"))
             o.help = true;
@@ -42,6 +70,8 @@ ParsedCommandLine parseCommandLine(const QStringList &args, bool asUninstaller)
             silent = true;
         else if (a == QLatin1String("--very-silent"))
             verySilent = true;
+        else if (a == QLatin1String("--suppress-msgboxes"))
+            o.suppressBoxes = true;
         else if (a == QLatin1String("--overwrite"))
             o.overwrite = true;
         else if (a == QLatin1String("--no-icons"))
@@ -54,10 +84,10 @@ ParsedCommandLine parseCommandLine(const QStringList &args, bool asUninstaller)
             launch = true;
         else if (a == QLatin1String("--no-launch"))
             noLaunch = true;
-        else if (takeValue(args, i, QStringLiteral("--dir"), &value, &r.error)) {
+        else if (takeValue(given, i, QStringLiteral("--dir"), &value, &r.error)) {
             o.dir = value;
             dirGiven = true;
-        } else if (takeValue(args, i, QStringLiteral("--log"), &value, &r.error)) {
+        } else if (takeValue(given, i, QStringLiteral("--log"), &value, &r.error)) {
             if (value.isEmpty() && r.error.isEmpty())
                 r.error = QStringLiteral("opcja --log wymaga nazwy pliku");
             o.logFile = value;
@@ -77,7 +107,8 @@ ParsedCommandLine parseCommandLine(const QStringList &args, bool asUninstaller)
     else if (o.yes && !o.uninstall)
         r.error = QStringLiteral("opcja --yes działa tylko razem z --uninstall");
     else if (o.uninstall
-             && (dirGiven || silent || verySilent || o.overwrite || !o.icons || launch || noLaunch || !o.logFile.isEmpty()))
+             && (dirGiven || silent || verySilent || o.overwrite || !o.icons || launch || noLaunch || !o.logFile.isEmpty()
+                 || o.suppressBoxes))
         r.error = QStringLiteral("odinstalowanie (--uninstall) nie łączy się z opcjami instalacji");
     o.mode = verySilent ? RunMode::VerySilent : silent ? RunMode::Silent : RunMode::Wizard;
     // The wizard asks the person on its last page; the silent modes start
@@ -104,11 +135,18 @@ QString usageText(const QString &programName)
                "  --no-icons      bez ikony na pulpicie i w menu programów\n"
                "  --no-launch     nie uruchamia zainstalowanego programu na końcu\n"
                "  --launch        uruchamia go na końcu także w trybach --silent i --very-silent\n"
+               "  --suppress-msgboxes  (z --silent) treść okienek trafia na standardowe wyjście\n"
+               "                  błędów, jak w trybie --very-silent; nikt nie musi ich zamykać\n"
                "  --log=PLIK      dopisuje przebieg instalacji do pliku (tekst UTF-8)\n"
                "  --help          ten opis\n"
                "  --uninstall     usuwa instalację, w której katalogu leży ten plik (tak działa\n"
                "                  ODINSTALUJ.EXE, który instalacja tam zostawia); pyta raz, chyba że\n"
                "  --yes           (razem z --uninstall) usuwa bez pytania\n"
+               "\n"
+               "Opcje można też podać w postaci programów instalacyjnych Windows, bez względu\n"
+               "na wielkość liter: /SILENT, /VERYSILENT, /SUPPRESSMSGBOXES, /DIR=\"KATALOG\",\n"
+               "/LOG=\"PLIK\", /NOICONS, /NORESTART (przyjmowana; restart nie jest potrzebny),\n"
+               "/? i /HELP.\n"
                "\n"
                "Kody wyjścia: 0 zainstalowano (albo zamknięto przed instalacją),\n"
                "1 odmowa uruchomienia (brak ekranu graficznego, za mała rozdzielczość),\n"

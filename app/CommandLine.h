@@ -20,6 +20,7 @@ struct InstallOptions {
     bool help = false;
     bool uninstall = false; // --uninstall: the uninstaller runs instead
     bool yes = false;       // --yes: the uninstaller asks nothing
+    bool suppressBoxes = false; // --suppress-msgboxes: --silent reports its messages as --very-silent does
 
     bool unattended() const { return mode != RunMode::Wizard; }
     bool showsWindow() const { return mode != RunMode::VerySilent; }
@@ -31,7 +32,11 @@ struct ParsedCommandLine {
 };
 
 // Parses the arguments after the program name; a program started as the
-// uninstaller takes the uninstaller's options alone.
+// uninstaller takes the uninstaller's options alone. Besides the "--" options
+// it takes the forms deployment tools pass to Windows installers, in any
+// letter case: /SILENT, /VERYSILENT, /SUPPRESSMSGBOXES, /DIR=..., /LOG=...,
+// /NOICONS, /NORESTART (nothing needs a restart: accepted, nothing done),
+// /? and /HELP.
 ParsedCommandLine parseCommandLine(const QStringList &args, bool asUninstaller = false);
 
 // The usage text, ending in a line break.

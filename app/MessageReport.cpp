@@ -81,8 +81,8 @@ QString reportText(const QString &title, const QString &text)
 
 void install(const InstallOptions &options)
 {
-    if (options.mode == RunMode::VerySilent) {
-        g_quiet = true;
+    if (options.mode == RunMode::VerySilent || (options.mode == RunMode::Silent && options.suppressBoxes)) {
+        g_quiet = options.mode == RunMode::VerySilent;
         g_previousHandler = qInstallMessageHandler(logDiagnostic);
         SetMsgAnswerProvider([](TMsgOkienko &d) {
             const QString report = reportText(d.windowTitle(), boxText(d));

@@ -40,14 +40,21 @@ int checkStart(int argc, char *argv[], InstallOptions *options)
     const QStringList args = all.mid(1);
     const ParsedCommandLine cl = parseCommandLine(args, isUninstallCommand(all));
     const QString name = programName(all);
-    if (!cl.error.isEmpty() || cl.options.help || cl.options.uninstall || !cl.options.showsWindow())
-        platform::useStarterConsole(); // text on the console it was started from
+    // Text goes to the console it was started from; started from the
+    // desktop (Windows), the usage and its errors come in a box.
+    const bool console = !cl.error.isEmpty() || cl.options.help || cl.options.uninstall || !cl.options.showsWindow()
+                             ? platform::useStarterConsole()
+                             : true;
     if (!cl.error.isEmpty()) {
         printTo(stderr, name + QStringLiteral(": ") + cl.error + QStringLiteral("\n\n") + usageText(name));
+        if (!console)
+            platform::showTextBox(name, cl.error + QStringLiteral("\n\n") + usageText(name), true);
         return App::ExitUsage;
     }
     if (cl.options.help) {
         printTo(stdout, usageText(name));
+        if (!console)
+            platform::showTextBox(name, usageText(name), false);
         return App::ExitInstalled;
     }
     // The uninstaller (--uninstall, or the program under the uninstaller's

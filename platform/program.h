@@ -27,8 +27,13 @@ QString quotedCommandLine(const QStringList &args);
 // Windows: a program of the window subsystem has no console of its own; the
 // text modes write to the console of the program that started it
 // (AttachConsole), where the standard streams are not redirected already.
-// Nothing on Linux.
-void useStarterConsole();
+// False when the standard output then reaches nobody (started from the
+// desktop: no console, nothing redirected). Linux: true, nothing done.
+bool useStarterConsole();
+
+// A message box with the text, for what would otherwise be written where
+// nobody reads it (Windows: MessageBoxW). Nothing on Linux.
+void showTextBox(const QString &title, const QString &text, bool error);
 
 // A running program's file cannot be removed on Windows. The uninstaller
 // therefore runs from a copy of itself: the copy removes the installation,

@@ -13,7 +13,9 @@ QStringList commandLineArguments(int argc, char **argv)
 
 FileHandle openRunningProgram() { return openForReading(QStringLiteral("/proc/self/exe")); }
 
-void useStarterConsole() {}
+bool useStarterConsole() { return true; }
+
+void showTextBox(const QString &, const QString &, bool) {}
 
 bool mustRunFromCopy() { return false; }
 bool isCopyOfItself() { return false; }

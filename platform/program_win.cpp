@@ -112,7 +112,7 @@ FileHandle openRunningProgram()
     return FileHandle(win::openEntry(win::longPath(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, true));
 }
 
-void useStarterConsole()
+bool useStarterConsole()
 {
     // Streams redirected by the starter (a pipe, a file) are kept as they are.
     const auto unset = [](DWORD which) {
@@ -121,9 +121,9 @@ void useStarterConsole()
     };
     const bool in = unset(STD_INPUT_HANDLE), out = unset(STD_OUTPUT_HANDLE), err = unset(STD_ERROR_HANDLE);
     if (!in && !out && !err)
-        return;
+        return true;
     if (!AttachConsole(ATTACH_PARENT_PROCESS))
-        return;
+        return !out;
     if (out)
         std::freopen("CONOUT$", "w", stdout);
     if (err)
@@ -131,6 +131,13 @@ void useStarterConsole()
     if (in)
         std::freopen("CONIN$", "r", stdin);
     SetConsoleOutputCP(CP_UTF8); // the program writes UTF-8
+    return true;
+}
+
+void showTextBox(const QString &title, const QString &text, bool error)
+{
+    MessageBoxW(nullptr, reinterpret_cast<const wchar_t *>(text.utf16()), reinterpret_cast<const wchar_t *>(title.utf16()),
+                MB_OK | MB_SETFOREGROUND | (error ? MB_ICONERROR : MB_ICONINFORMATION));
 }
 
 bool isCopyOfItself() { return starter().pipe != nullptr; }

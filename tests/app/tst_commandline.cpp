@@ -65,6 +65,16 @@ void TestCommandLine::parse_data()
     QTest::newRow("the uninstaller --yes") << QStringList{"--yes", "@uninstaller"} << RunMode::Wizard << none << false << true << true << none << false;
     QTest::newRow("--uninstall --yes") << QStringList{"--yes", "--uninstall"} << RunMode::Wizard << none << false << true << true << none << false;
     QTest::newRow("-h among others") << QStringList{"--silent", "-h"} << RunMode::Silent << none << false << true << false << none << true;
+    // The forms deployment tools pass to Windows installers, in any letter case.
+    QTest::newRow("/VERYSILENT /DIR= /LOG=") << QStringList{"/VERYSILENT", "/DIR=C:\\Program Files\\TVO", "/log=C:\\t.log"}
+                                            << RunMode::VerySilent << "C:\\Program Files\\TVO" << false << true << false
+                                            << "C:\\t.log" << false;
+    QTest::newRow("/silent /noicons /norestart") << QStringList{"/silent", "/NoIcons", "/NORESTART"} << RunMode::Silent
+                                                << none << false << false << false << none << false;
+    QTest::newRow("/SUPPRESSMSGBOXES") << QStringList{"/SILENT", "/SUPPRESSMSGBOXES"} << RunMode::Silent << none << false
+                                       << true << false << none << false;
+    QTest::newRow("/?") << QStringList{"/?"} << RunMode::Wizard << none << false << true << true << none << true;
+    QTest::newRow("/Help") << QStringList{"/Help"} << RunMode::Wizard << none << false << true << true << none << true;
 }
 
 void TestCommandLine::parse()
@@ -78,6 +88,7 @@ void TestCommandLine::parse()
     QTEST(r.options.overwrite, "overwrite");
     QTEST(r.options.icons, "icons");
     QTEST(r.options.launch, "launch");
+    QCOMPARE(r.options.suppressBoxes, args.contains("/SUPPRESSMSGBOXES"));
     QTEST(r.options.logFile, "log");
     QTEST(r.options.help, "help");
     QCOMPARE(r.options.uninstall, asUninstaller || args.contains("--uninstall"));
@@ -90,7 +101,11 @@ void TestCommandLine::errors_data()
     QTest::addColumn<QString>("mentions");
     QTest::newRow("unknown option") << QStringList{"--quiet"} << "--quiet";
     QTest::newRow("unknown after good ones") << QStringList{"--silent", "--dir=C:\\X", "-x"} << "-x";
-    QTest::newRow("Windows-style option") << QStringList{"/SILENT"} << "/SILENT";
+    QTest::newRow("Windows form unknown") << QStringList{"/QUIET"} << "/QUIET";
+    QTest::newRow("Windows form with a value it does not take") << QStringList{"/SILENT=1"} << "/SILENT=1";
+    QTest::newRow("/DIR= empty") << QStringList{"/DIR="} << "--dir";
+    QTest::newRow("both silent modes, Windows forms") << QStringList{"/SILENT", "/VERYSILENT"} << "--very-silent";
+    QTest::newRow("--uninstall with /SUPPRESSMSGBOXES") << QStringList{"--uninstall", "/SUPPRESSMSGBOXES"} << "--uninstall";
     QTest::newRow("option with a value it does not take") << QStringList{"--silent=1"} << "--silent=1";
     QTest::newRow("prefix of an option") << QStringList{"--dirx=C:\\X"} << "--dirx";
     QTest::newRow("--dir without a value") << QStringList{"--dir"} << "--dir";
@@ -120,7 +135,8 @@ void TestCommandLine::usageNamesEveryOption()
     const QString usage = usageText("setup");
     QVERIFY(usage.startsWith("Użycie: setup "));
     for (const char *o : {"--dir=", "--silent", "--very-silent", "--overwrite", "--no-icons", "--no-launch", "--launch",
-                          "--log=", "--help", "--uninstall", "--yes"})
+                          "--log=", "--help", "--uninstall", "--yes", "--suppress-msgboxes", "/SILENT", "/VERYSILENT",
+                          "/SUPPRESSMSGBOXES", "/DIR=", "/LOG=", "/NOICONS", "/NORESTART", "/?", "/HELP"})
         QVERIFY2(usage.contains(QLatin1String(o)), o);
     QVERIFY(usage.endsWith('\n'));
 }
