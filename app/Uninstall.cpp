@@ -161,7 +161,7 @@ QString reportText(const UninstallReport &report, int maxLines)
         text += heading + '\n';
         const qsizetype n = maxLines < 0 ? items.size() : std::min<qsizetype>(items.size(), maxLines);
         for (qsizetype i = 0; i < n; ++i)
-            text += QStringLiteral("  ") + items[i] + '\n';
+            text += QStringLiteral("  ") + QDir::toNativeSeparators(items[i]) + '\n';
         if (n < items.size())
             text += QStringLiteral("  ... i %1 innych\n").arg(items.size() - n);
     };

@@ -76,6 +76,10 @@ protected:
     // Steps of the installation run.
     void installFromPayload();
     void installByCopying();
+    // Before anything is written: names the target's file system cannot
+    // hold end the run; files of an earlier installation held open by
+    // another program are asked about until they are free (or the run ends).
+    void checkEntries(const QStringList &relNames);
     void UnRARExtractFile(QObject *sender, const QString &fileName, bool &skipThisFile);
     void ProgressTick();
     void CreateTargetSubfolder(const QString &relName);

@@ -17,6 +17,7 @@
 #include "Utils.h"
 #include "okienko.h"
 #include "drives.h"
+#include "names.h"
 #include "tempfile.h"
 
 #include <QFileInfo>
@@ -116,6 +117,10 @@ void TForm1::installFromPayload()
     UnRAR->setWrittenArchive(&archiveFile); // the library reads the file written, not whatever has its name
     logWritten(QStringLiteral("the archive"), UnRAR->ArchiveFile());
     UnRAR->ListFiles();
+    QStringList names;
+    for (const auto &entry : UnRAR->Files())
+        names << entry.first;
+    checkEntries(names);
     gaugeInstalka->setMaxValue(qint32(UnRAR->Files().size()));
     InstallLog::write(QStringLiteral("The archive holds %1 entries").arg(UnRAR->Files().size()));
     ui->lblKopiowanie->setText(QStringLiteral("Rozpakowywanie pliku: "));
@@ -125,6 +130,34 @@ void TForm1::installFromPayload()
     m_pacer = &pacer;
     const auto unpace = qScopeGuard([this] { m_pacer = nullptr; });
     UnRAR->ExtractTo(target);
+}
+
+void TForm1::checkEntries(const QStringList &relNames)
+{
+    const QString title = QStringLiteral("Błąd");
+    for (const QString &name : relNames)
+        if (const QString problem = platform::hostNameProblem(name); !problem.isEmpty())
+            failRun(title, QStringLiteral("Tej pozycji nie można zapisać w systemie plików:\r%1\r%2.\rNic nie "
+                                          "zostało zainstalowane.")
+                               .arg(name, problem));
+    if (const QStringList twins = platform::hostLetterCaseTwins(relNames); !twins.isEmpty())
+        failRun(title, QStringLiteral("Te pozycje różnią się tylko wielkością liter, a w tym systemie plików byłyby "
+                                      "jednym plikiem:\r%1\r%2\rNic nie zostało zainstalowane.")
+                           .arg(twins[0], twins[1]));
+    const QString target = ui->edKatalog->text();
+    for (const QString &name : relNames) {
+        const QString file = target + QString(name).replace('/', '\\');
+        while (platform::fileInUse(platform::toHostPath(file))) {
+            const QString text = QStringLiteral("Plik jest używany przez inny program:\r%1\rZamknij ten program i %2.")
+                                     .arg(file, installOptions().unattended() ? QStringLiteral("uruchom instalację ponownie")
+                                                                              : QStringLiteral("wybierz „Powtórz”"));
+            InstallLog::write(QStringLiteral("In use by another program: ") + file);
+            if (installOptions().unattended())
+                failRun(title, text);
+            if (!RetryBox(title, text))
+                throw EAbort();
+        }
+    }
 }
 
 void TForm1::UnRARExtractFile(QObject *, const QString &fileName, bool &)
@@ -144,6 +177,10 @@ void TForm1::installByCopying()
         failRun(QStringLiteral("Błąd"), QStringLiteral("Nie znaleziono katalogu:\r") + FindFiles->Directory());
     FindFiles->Search();
     const TFileList &items = FindFiles->FileList;
+    QStringList names;
+    for (int i = 0; i < items.Count(); ++i)
+        names << items.Items(i)->RelName();
+    checkEntries(names);
     gaugeInstalka->setMaxValue(items.Count() + 1);
     InstallLog::write(QStringLiteral("The folder holds %1 entries").arg(items.Count()));
     // Every entry sets the label and moves the gauges; their pixels reach

@@ -5,6 +5,7 @@
 #include "drives.h"
 #include "fileio.h"
 #include "files.h"
+#include "names.h"
 #include "hostfixtures.h"
 
 #include <QDir>
@@ -391,6 +392,81 @@ private slots:
         platform::FileHandle fd = platform::createFile(QStringLiteral("/dev/full"));
         QVERIFY(fd.get() >= 0);
         QVERIFY(!platform::writeAll(fd.get(), "abc", 3));
+    }
+
+    // Names Windows cannot hold, refused with the part at fault; checked on
+    // every system, refused by the installer only where the system is Windows.
+    void windowsNames_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("fault"); // "" the name is fine
+        QTest::newRow("plain") << "Dane\\Cenniki\\poz001.txt" << "";
+        QTest::newRow("Polish letters, spaces inside") << "Przykłady/kosztorys źródłowy.tvo" << "";
+        QTest::newRow("dots inside and leading") << ".ukryty/a.b.c" << "";
+        QTest::newRow("a device name's prefix") << "CONSOLE.txt" << "";
+        QTest::newRow("COM0 is no device") << "COM0" << "";
+        QTest::newRow("CON") << "CON" << "CON";
+        QTest::newRow("aux.txt") << "Dane/aux.txt" << "aux.txt";
+        QTest::newRow("nul, any case") << "Nul.tar.gz" << "Nul.tar.gz";
+        QTest::newRow("COM9 as a folder") << "COM9\\plik" << "COM9";
+        QTest::newRow("lpt1") << "lpt1" << "lpt1";
+        QTest::newRow("question mark") << "a?b" << "a?b";
+        QTest::newRow("colon") << "Dane/c:d" << "c:d";
+        QTest::newRow("less, greater, bar, quote, star") << "x<y>|\"*" << "x<y>|";
+        QTest::newRow("control character") << QString("a") + QChar(7) + "b" << "a";
+        QTest::newRow("trailing dot") << "x." << "x.";
+        QTest::newRow("trailing space") << "Dane /plik" << "Dane ";
+        QTest::newRow("empty part") << "Dane//plik" << "pusta";
+    }
+    void windowsNames()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, fault);
+        const QString problem = platform::windowsNameProblem(path);
+        QCOMPARE(problem.isEmpty(), fault.isEmpty());
+        QVERIFY2(problem.contains(fault), qPrintable(problem));
+#ifdef Q_OS_WIN
+        QCOMPARE(platform::hostNameProblem(path), problem);
+#else
+        QVERIFY(platform::hostNameProblem(path).isEmpty());
+#endif
+    }
+
+    void letterCaseTwins_data()
+    {
+        QTest::addColumn<QStringList>("paths");
+        QTest::addColumn<QStringList>("twins");
+        QTest::newRow("none") << QStringList{"A/b", "A/c", "B"} << QStringList{};
+        QTest::newRow("the same path twice is one") << QStringList{"A\\b", "A/b"} << QStringList{};
+        QTest::newRow("files") << QStringList{"Dane/Plik.txt", "x", "dane/plik.TXT"}
+                               << QStringList{"Dane/Plik.txt", "dane/plik.TXT"};
+        QTest::newRow("Polish letters") << QStringList{"ŻÓŁW", "żółw"} << QStringList{"ŻÓŁW", "żółw"};
+    }
+    void letterCaseTwins()
+    {
+        QFETCH(QStringList, paths);
+        QTEST(platform::letterCaseTwins(paths), "twins");
+    }
+
+    // A file another program holds without sharing is in use; one it shares
+    // writing of, or nobody holds, is not (Linux: never).
+    void fileInUse()
+    {
+        QTemporaryDir tmp;
+        const QString file = tmp.path() + "/held.txt";
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("x") == 1);
+        f.close();
+        QVERIFY(!platform::fileInUse(file));
+        QVERIFY(!platform::fileInUse(tmp.path() + "/missing.txt"));
+#ifdef Q_OS_WIN
+        const HANDLE h = CreateFileW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(file).utf16()),
+                                     GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        QVERIFY(h != INVALID_HANDLE_VALUE);
+        QVERIFY(platform::fileInUse(file));
+        CloseHandle(h);
+        QVERIFY(!platform::fileInUse(file));
+#endif
     }
 };
 

@@ -330,6 +330,30 @@ private slots:
         ::close(fd);
         QCOMPARE(image, std::int64_t(program.size()));
     }
+
+    // A folder with names Windows cannot hold: packed, with a warning for
+    // each when the installer is a Windows program, none for a Linux one.
+    void windowsNamesWarned()
+    {
+        if (!pefixtures::kHaveFixtures)
+            QSKIP("MinGW-w64 was not found: no Windows fixtures");
+        const QString dir = path("names");
+        QDir().mkpath(dir + "/Dane/CON");
+        for (const char *name : {"Dane/CON/a.txt", "aux.txt", "a?b", "x.", "Plik.txt", "plik.TXT", "dobry.txt"})
+            QVERIFY(writeFile(dir + '/' + name, "x"));
+        const QStringList warned{"Dane/CON", "aux.txt", "a?b", "x.", "Plik.txt and plik.TXT"};
+        for (const QString &input : {pefixtures::fixturePath("program.exe"), plain}) {
+            const bool windows = input.endsWith(".exe");
+            const QString out = path("names.out");
+            QFile::remove(out);
+            const Run r = pack({"--library", windows ? pefixtures::fixturePath("unrar.dll") : kLibrary, "--folder", dir,
+                                input, out});
+            QVERIFY2(r.code == 0, qPrintable(r.err));
+            for (const QString &name : warned)
+                QVERIFY2(r.err.contains("warning: " + name) == windows, qPrintable(name + ": " + r.err));
+            QVERIFY(!r.err.contains("dobry"));
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestTvoPack)

@@ -5,8 +5,10 @@
 
 #include "RarWriter.h"
 #include "filehandle.h"
+#include "names.h"
 #include "resstore.h"
 
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QTemporaryDir>
@@ -95,6 +97,32 @@ void writeInstaller(const PackOptions &o, const QString &archive, platform::Nati
         throw Failure(QStringLiteral("cannot write %1: %2").arg(o.output, QString::fromStdString(w.errorString())));
 }
 
+// Names in the folder that Windows cannot hold: the Windows installer would
+// refuse to install them; said on standard error, the packing goes on.
+void warnOfWindowsNames(const QString &folder, const QString &installer)
+{
+    platform::PeHeader pe;
+    std::uint64_t size = 0;
+    platform::FileHandle in(openInput(installer, "input", size));
+    if (!platform::readPeHeader(in.get(), pe))
+        return; // a Linux installer holds every name
+    const QDir root(folder);
+    QStringList names;
+    QDirIterator it(root.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        names << root.relativeFilePath(it.next());
+    names.sort();
+    const auto warn = [](const QString &text) {
+        std::fprintf(stderr, "tvo-pack: warning: %s; the Windows installer will refuse to install it\n", qPrintable(text));
+    };
+    for (const QString &name : std::as_const(names))
+        if (const QString problem = platform::windowsNameProblem(name); !problem.isEmpty())
+            warn(name + QStringLiteral(": ") + problem);
+    if (const QStringList twins = platform::letterCaseTwins(names); !twins.isEmpty())
+        warn(QStringLiteral("%1 and %2 differ in letter case alone (one file on Windows)").arg(twins[0], twins[1]));
+}
+
 } // namespace
 
 int pack(const PackOptions &o)
@@ -108,6 +136,7 @@ int pack(const PackOptions &o)
         if (!scratch.isValid())
             throw Failure(QStringLiteral("cannot make a scratch folder: %1").arg(scratch.errorString()));
         archive = scratch.filePath(QStringLiteral("payload.rar"));
+        warnOfWindowsNames(o.folder, o.input);
         try {
             writeRarFromFolder(o.folder, archive);
         } catch (const RarWriteError &e) {
