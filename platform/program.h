@@ -46,7 +46,8 @@ bool mustRunFromCopy();
 // Whether this program is the copy runCopyOfItself started.
 bool isCopyOfItself();
 
-// Windows: copies the running program into the temporary folder, starts the
+// Windows: copies the running program into the temporary folder (where
+// copies that earlier runs left behind are removed first), starts the
 // copy with these arguments (the program first is replaced by the copy),
 // the same environment plus the "NAME=value" pairs of `environment`, and the
 // same standard streams, and returns the exit code the copy reports through

@@ -152,6 +152,16 @@ int runCopyOfItself(const QStringList &args, const QStringList &environment, QSt
     wchar_t temp[MAX_PATH + 1] = {};
     if (!GetTempPathW(MAX_PATH + 1, temp))
         return fail(error, lastErrorText());
+    // Copies an earlier run left behind (where the system could not remove
+    // one as it ended) go now; one still running stays.
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((std::wstring(temp) + L"ODINSTALUJ-*.EXE").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do
+            DeleteFileW((std::wstring(temp) + found.cFileName).c_str());
+        while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
     // A name no one has: CopyFileW refuses an existing one.
     std::wstring copy;
     for (int attempt = 0;; ++attempt) {
