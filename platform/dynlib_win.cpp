@@ -35,24 +35,6 @@ FileId idOfPath(const std::wstring &path)
     return id;
 }
 
-// The file a loaded module was mapped from.
-std::wstring moduleFile(HMODULE module)
-{
-    std::wstring buf(512, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(module, buf.data(), DWORD(buf.size()));
-        if (n == 0)
-            return {};
-        if (n < buf.size()) {
-            buf.resize(n);
-            return buf;
-        }
-        if (buf.size() >= 32768)
-            return {};
-        buf.resize(buf.size() * 2);
-    }
-}
-
 // By full path only: the library's own folder and the system folder are
 // searched for what it needs, never the program's folder or the current one.
 constexpr DWORD kByPath = LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32;
@@ -107,7 +89,7 @@ void *loadWrittenLibrary(const QString &path, const TempFile &file)
     if (!h)
         return nullptr;
     // What was mapped: the module's own file, which must be the one written.
-    const std::wstring mapped = moduleFile(h);
+    const std::wstring mapped = win::moduleFileName(h);
     if (mapped.empty() || idOfPath(mapped) != file.id()) {
         FreeLibrary(h);
         g_lastError = QStringLiteral("%1 was replaced after it was written").arg(path);

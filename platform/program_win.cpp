@@ -47,21 +47,6 @@ Starter &starter()
     return s;
 }
 
-std::wstring modulePath()
-{
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
-        if (n == 0)
-            return {};
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
-
 QString lastErrorText() { return QString::fromStdWString(win::systemErrorText(GetLastError())); }
 
 int fail(QString *error, const QString &why)
@@ -94,7 +79,7 @@ QStringList commandLineArguments(int argc, char **argv)
             args << QString::fromWCharArray(wargv[i]);
         LocalFree(wargv);
     }
-    const QString self = QDir::fromNativeSeparators(QString::fromStdWString(modulePath()));
+    const QString self = QDir::fromNativeSeparators(QString::fromStdWString(win::moduleFileName(nullptr)));
     if (args.isEmpty())
         args << self;
     else if (!self.isEmpty())
@@ -104,7 +89,7 @@ QStringList commandLineArguments(int argc, char **argv)
 
 FileHandle openRunningProgram()
 {
-    const std::wstring path = modulePath();
+    const std::wstring path = win::moduleFileName(nullptr);
     if (path.empty()) {
         win::setErrnoFromLastError();
         return {};
@@ -146,7 +131,7 @@ bool mustRunFromCopy() { return !isCopyOfItself(); }
 
 int runCopyOfItself(const QStringList &args, const QStringList &environment, QString *error)
 {
-    const std::wstring self = modulePath();
+    const std::wstring self = win::moduleFileName(nullptr);
     if (self.empty())
         return fail(error, lastErrorText());
     wchar_t temp[MAX_PATH + 1] = {};

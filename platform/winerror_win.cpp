@@ -117,4 +117,21 @@ std::wstring longPath(std::wstring path)
     return path;
 }
 
+std::wstring moduleFileName(void *module)
+{
+    std::wstring buf(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(static_cast<HMODULE>(module), buf.data(), DWORD(buf.size()));
+        if (n == 0)
+            return {};
+        if (n < buf.size()) {
+            buf.resize(n);
+            return buf;
+        }
+        if (buf.size() >= 32768)
+            return {};
+        buf.resize(buf.size() * 2);
+    }
+}
+
 } // namespace platform::win

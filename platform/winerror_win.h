@@ -23,5 +23,8 @@ std::string narrow(std::wstring_view wide);
 // get the \\?\ prefix (\\?\UNC\ for shares), so that deep installations work
 // wherever the file system allows them.
 std::wstring longPath(std::wstring path);
+// The file a loaded module was mapped from (a void * HMODULE; null: the
+// program's own file), of any length; empty on failure.
+std::wstring moduleFileName(void *module);
 
 } // namespace platform::win
