@@ -7,6 +7,11 @@ set -uo pipefail
 exe="$1"; shift
 report="$(mktemp "${TMPDIR:-/tmp}/tvo-test.XXXXXX")"
 trap 'rm -f "$report"' EXIT
+# Wine hands the host's QT_* variables to no Windows program (they would be
+# the host toolkit's); a variable named WINEQT_* reaches it as QT_*.
+for name in $(compgen -e); do
+  if [[ $name == QT_* ]]; then export "WINE$name=${!name}"; fi
+done
 wine "$exe" -o "Z:$report,txt" "$@"
 status=$?
 cat "$report"

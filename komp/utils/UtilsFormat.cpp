@@ -3,6 +3,8 @@
 
 #include <QRegularExpression>
 #include <charconv>
+#include <clocale>
+#include <cstring>
 #include <cstdlib>
 #include <ctime>
 
@@ -37,13 +39,19 @@ const TFormatSettings &FormatSettings() { return settings(); }
 QString FormatNumber(long double value, int decimals, bool groupThousands)
 {
     decimals = qBound(0, decimals, 18);
-    // to_chars, unlike printf, always writes a point: the user's numeric
-    // locale (set up by the application object) must not reach this text.
+    // to_chars is meant to write a point whatever the user's numeric locale
+    // (set up by the application object): that locale must not reach this
+    // text. For a long double the C++ library of MinGW formats through printf
+    // all the same, which writes the locale's decimal point: it becomes a
+    // point again here.
     char buf[128];
     auto done = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
     if (done.ec != std::errc())
         done = std::to_chars(buf, buf + sizeof buf, value); // beyond any sensible size
-    QString plain = QString::fromLatin1(buf, done.ptr - buf);
+    QByteArray chars(buf, done.ptr - buf);
+    if (const char *point = std::localeconv()->decimal_point; point && *point && std::strcmp(point, ".") != 0)
+        chars.replace(point, ".");
+    QString plain = QString::fromLatin1(chars);
     if (plain.isEmpty() || !plain.back().isDigit() || plain.contains('e'))
         return plain.replace('.', settings().DecimalSeparator); // inf, nan, or beyond any sensible size
     QString sign;

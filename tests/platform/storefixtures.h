@@ -2,14 +2,14 @@
 // Stores for the store's tests: contents that compress or do not, zstd
 // frames, and stores built byte by byte (any format version, any damage).
 #include "filefixtures.h"
+#include "fileio.h"
 #include "resstore.h"
 #include "resstore_format.h"
+#include "storeio.h"
 
 #include <QByteArray>
 #include <QFile>
 #include <QList>
-#include <fcntl.h>
-#include <unistd.h>
 #include <zstd.h>
 
 namespace storefixtures {
@@ -43,10 +43,25 @@ inline ResourceStore::CopyResult copyOut(ResourceStore &store, const std::string
     const platform::StoredResource *r = store.find(type, name);
     if (!r)
         qFatal("resource missing");
-    const int fd = ::open(QFile::encodeName(out).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    const ResourceStore::CopyResult result = store.copyTo(*r, fd);
-    ::close(fd);
-    return result;
+    const platform::FileHandle fd = platform::createFile(out);
+    return store.copyTo(*r, fd.get());
+}
+
+// A file made anew that holds prefix, open for writing after it (the
+// writer's files); closed on failure.
+inline platform::FileHandle newFileAfter(const QString &path, const QByteArray &prefix = QByteArray())
+{
+    platform::FileHandle f = platform::createFile(path);
+    if (f.isOpen() && !platform::writeAll(f.get(), prefix.constData(), std::size_t(prefix.size())))
+        f.close();
+    return f;
+}
+
+// An existing file open for reading; closed when it cannot be opened.
+inline platform::FileHandle openToRead(const QString &path)
+{
+    std::uint64_t size = 0;
+    return platform::FileHandle(platform::openRegularForReading(QFile::encodeName(path).toStdString(), size));
 }
 
 // One resource as a hand-made index describes it.

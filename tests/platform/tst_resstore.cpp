@@ -7,8 +7,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <fcntl.h>
-#include <unistd.h>
 #include <zstd.h>
 
 #include "zframe.h"
@@ -48,16 +46,16 @@ private slots:
         QFETCH(bool, fromFile);
         QFETCH(int, method);
         writeFile(path("src"), "head" + bytes + "tail");
-        writeFile(path("store"), QByteArray(64, 'P'));
-        const int out = ::open(QFile::encodeName(path("store")).constData(), O_WRONLY | O_APPEND);
-        const int src = ::open(QFile::encodeName(path("src")).constData(), O_RDONLY);
-        platform::ResourceStoreWriter w(out);
-        w.setCompressionLevel(level);
-        const bool added = fromFile ? w.addFromFile(10, "DATA", src, 4, std::uint64_t(bytes.size()))
-                                    : w.addBytes(10, "DATA", bytes.constData(), std::size_t(bytes.size()));
-        QVERIFY2(added && w.addBytes(10, "AFTER", "z", 1) && w.finish(), w.errorString().c_str());
-        ::close(src);
-        ::close(out);
+        {
+            platform::FileHandle out = newFileAfter(path("store"), QByteArray(64, 'P'));
+            const platform::FileHandle src = openToRead(path("src"));
+            platform::ResourceStoreWriter w(out.get());
+            w.setCompressionLevel(level);
+            const bool added = fromFile ? w.addFromFile(10, "DATA", src.get(), 4, std::uint64_t(bytes.size()))
+                                        : w.addBytes(10, "DATA", bytes.constData(), std::size_t(bytes.size()));
+            QVERIFY2(added && w.addBytes(10, "AFTER", "z", 1) && w.finish(), w.errorString().c_str());
+            QVERIFY(out.close());
+        }
 
         ResourceStore store;
         QCOMPARE(store.open(QFile::encodeName(path("store")).toStdString()), ResourceStore::Valid);
@@ -77,9 +75,8 @@ private slots:
     // reader's limit, and the reader accepts the largest index it allows.
     void indexAtItsLimit()
     {
-        writeFile(path("big"), QByteArray(64, 'P'));
-        const int out = ::open(QFile::encodeName(path("big")).constData(), O_WRONLY | O_APPEND);
-        platform::ResourceStoreWriter w(out);
+        platform::FileHandle out = newFileAfter(path("big"), QByteArray(64, 'P'));
+        platform::ResourceStoreWriter w(out.get());
         std::size_t added = 0;
         for (std::string name(0xFFFF, 'N');; ++added) {
             name.replace(0, 8, QByteArray::number(qulonglong(added)).rightJustified(8, '0').toStdString());
@@ -93,7 +90,7 @@ private slots:
         QVERIFY(w.addBytes(10, last, "", 0));
         QVERIFY(!w.addBytes(10, "X", "", 0));
         QVERIFY(w.finish());
-        ::close(out);
+        QVERIFY(out.close());
 
         ResourceStore store;
         QCOMPARE(store.open(QFile::encodeName(path("big")).toStdString()), ResourceStore::Valid);
@@ -124,22 +121,27 @@ private slots:
         QFETCH(int, damaged);
         // Small pieces, an empty one, one too large for the second thread.
         const QList<QByteArray> parts {text(1000), noise(70000, 2), QByteArray(), text(5000000), text(300), noise(10, 3)};
-        writeFile(path("list"), QByteArray(64, 'P'));
-        const int out = ::open(QFile::encodeName(path("list")).constData(), O_WRONLY | O_APPEND);
-        platform::ResourceStoreWriter w(out);
-        w.setCompressionLevel(level);
-        for (int i = 0; i < parts.size(); ++i)
-            QVERIFY(w.addBytes(10, "P" + std::to_string(i), parts[i].constData(), std::size_t(parts[i].size())));
-        QVERIFY(w.finish());
-        ::close(out);
+        {
+            platform::FileHandle out = newFileAfter(path("list"), QByteArray(64, 'P'));
+            platform::ResourceStoreWriter w(out.get());
+            w.setCompressionLevel(level);
+            for (int i = 0; i < parts.size(); ++i)
+                QVERIFY(w.addBytes(10, "P" + std::to_string(i), parts[i].constData(), std::size_t(parts[i].size())));
+            QVERIFY(w.finish());
+            QVERIFY(out.close());
+        }
         if (damaged >= 0) { // flip the last stored byte of that resource
-            ResourceStore probe;
-            QCOMPARE(probe.open(path("list").toStdString()), ResourceStore::Valid);
-            const platform::StoredResource *r = probe.find(10, "P" + std::to_string(damaged));
+            qint64 last = 0;
+            { // closed before the file is written (Windows shares no writing with an open store)
+                ResourceStore probe;
+                QCOMPARE(probe.open(path("list").toStdString()), ResourceStore::Valid);
+                const platform::StoredResource *r = probe.find(10, "P" + std::to_string(damaged));
+                last = qint64(r->offset + r->size - 1);
+            }
             QFile f(path("list"));
-            QVERIFY(f.open(QIODevice::ReadWrite) && f.seek(qint64(r->offset + r->size - 1)));
+            QVERIFY(f.open(QIODevice::ReadWrite) && f.seek(last));
             char c = 0;
-            QVERIFY(f.getChar(&c) && f.seek(qint64(r->offset + r->size - 1)) && f.putChar(char(c ^ 0x20)));
+            QVERIFY(f.getChar(&c) && f.seek(last) && f.putChar(char(c ^ 0x20)));
         }
 
         ResourceStore store;
@@ -147,10 +149,10 @@ private slots:
         std::vector<const platform::StoredResource *> list;
         for (int i = 0; i < parts.size(); ++i)
             list.push_back(store.find(10, "P" + std::to_string(i)));
-        const int fd = ::open(QFile::encodeName(path("joined")).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        platform::FileHandle out = newFileAfter(path("joined"));
         std::size_t failedAt = 99;
-        const ResourceStore::CopyResult r = store.copyAllTo(list, fd, failedAt);
-        ::close(fd);
+        const ResourceStore::CopyResult r = store.copyAllTo(list, out.get(), failedAt);
+        out.close();
         QByteArray expected;
         for (int i = 0; i < (damaged < 0 ? parts.size() : damaged); ++i)
             expected += parts[i];

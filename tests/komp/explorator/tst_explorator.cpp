@@ -5,6 +5,7 @@
 #include "explorator.h"
 #include "exploratorDrives.h"
 #include "exploratorGeom.h"
+#include "hostfixtures.h"
 #include "okienko.h"
 
 #include <QDir>
@@ -100,6 +101,7 @@ private slots:
         pic.fill(Qt::red);
         QVERIFY(pic.save(tmp.path() + "/Zeta/pic.bmp", "BMP"));
         platform::setDriveRoot('T', tmp.path());
+        QVERIFY(markHidden(tmp.path() + "/.hidden"));
         answerFromList();
         App::setSystemBoxHook([this](const QString &, const QString &text) { reports << text; });
     }

@@ -19,10 +19,15 @@ class TestUtilsFormat : public QObject {
     std::string m_numericLocale; // as the tests found it
     QLocale m_defaultLocale;
 
-    // Compiles a numeric locale with a decimal comma into the fixture folder
-    // (once) and selects it for LC_NUMERIC.
+    // Selects for LC_NUMERIC a locale with a decimal comma and grouping dots:
+    // on Linux one compiled into the fixture folder (once), on Windows the
+    // system's German one.
     bool useCommaLocale()
     {
+#ifdef Q_OS_WIN
+        if (!std::setlocale(LC_NUMERIC, "de-DE") && !std::setlocale(LC_NUMERIC, "German_Germany.1252"))
+            return false;
+#else
         const QString dir = m_dir.filePath("locales");
         if (!QFile::exists(dir + "/comma/LC_NUMERIC")) {
             QDir().mkpath(dir);
@@ -34,10 +39,13 @@ class TestUtilsFormat : public QObject {
             // Exit status 1 only reports the categories left undefined.
             QProcess::execute("localedef", {"-c", "-i", src.fileName(), "-f", "ANSI_X3.4-1968", dir + "/comma"});
         }
-        ::setenv("LOCPATH", QFile::encodeName(dir).constData(), 1);
+        qputenv("LOCPATH", QFile::encodeName(dir));
         const bool ok = std::setlocale(LC_NUMERIC, "comma") != nullptr;
-        ::unsetenv("LOCPATH");
-        return ok;
+        qunsetenv("LOCPATH");
+        if (!ok)
+            return false;
+#endif
+        return std::localeconv()->decimal_point == std::string(",");
     }
 
 private slots:
