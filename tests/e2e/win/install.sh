@@ -86,8 +86,15 @@ for row in "${cases[@]}"; do
   if [ -z "$userfile" ]; then
     [ ! -e "$target" ] || fail "$kind: left in the target: $(find "$target" | head)"
   else
-    left="$(cd "$target" && find . -type f)"
-    [ "$left" = "./$userfile" ] || fail "$kind: left in the target: $left"
+    # The user's file and the folders that hold it, nothing else.
+    expected="." at=""
+    IFS=/ read -ra parts <<<"$userfile"
+    for part in "${parts[@]}"; do
+      at="$at/$part"
+      expected+=$'\n'".$at"
+    done
+    left="$(cd "$target" && find . | LC_ALL=C sort)"
+    [ "$left" = "$expected" ] || fail "$kind: left in the target: $left"
     grep -qF "C:\\TVO-DEMO\\${userfile//\//\\}" "$E2E_TMP/un.out" \
       || grep -qF "$userfile" "$E2E_TMP/un.out" || fail "$kind: the user's file is not named: $(cat "$E2E_TMP/un.out")"
   fi
