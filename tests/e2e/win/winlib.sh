@@ -71,11 +71,12 @@ start_setup() {
 # (300, 298), the gauge at (100, 150) (page 3), the shortcut's picture at
 # (580, 300) (page 4); 0 for none of them.
 page_shown() {
-  local x y at mid gauge icon
+  local x y mid="" gauge="" icon=""
   read -r x y < <(window_origin "$1")
   import -window root "$E2E_TMP/probe.png" 2>/dev/null || { echo 0; return; }
-  at() { convert "$E2E_TMP/probe.png" -format "%[hex:p{$((x + $1)),$((y + $2))}]" info: 2>/dev/null | cut -c1-6; }
-  mid="$(at 300 298)" gauge="$(at 100 150)" icon="$(at 580 300)"
+  read -r mid gauge icon < <(convert "$E2E_TMP/probe.png" -format "%[hex:p{$((x + 300)),$((y + 298))}] \
+%[hex:p{$((x + 100)),$((y + 150))}] %[hex:p{$((x + 580)),$((y + 300))}]" info: 2>/dev/null) || true
+  mid="${mid:0:6}" gauge="${gauge:0:6}" icon="${icon:0:6}"
   case "$mid:$gauge:$icon" in
     F4F1E8:BB1600:*) echo 1 ;;
     FFFFFF:BB1600:*) echo 2 ;;
