@@ -117,43 +117,57 @@ ParsedCommandLine parseCommandLine(const QStringList &args, bool asUninstaller)
     return r;
 }
 
-QString usageText(const QString &programName)
+QString usageText(const QString &programName, platform::System system)
 {
-    return QStringLiteral(
-               "Użycie: %1 [OPCJE]\n"
-               "Instaluje wersję demonstracyjną Wylicznika TAVRO 2010.\n"
-               "\n"
-               "  --dir=KATALOG   katalog docelowy, w postaci C:\\PROGRAMY\\TVO-DEMO\\ albo jako ścieżka\n"
-               "                  systemu plików (/home/jan/TVO-DEMO); w kreatorze: początkowa\n"
-               "                  treść pola katalogu\n"
-               "  --silent        bez stron kreatora i bez pytań: widać tylko przebieg instalacji;\n"
-               "                  błędy pokazują swoje okienka\n"
-               "  --very-silent   bez żadnego okna i bez ekranu graficznego; treść każdego\n"
-               "                  okienka trafia na standardowe wyjście błędów\n"
-               "  --overwrite     instaluje także do istniejącego katalogu, nadpisując pliki\n"
-               "                  (bez tej opcji instalacja bez pytań kończy się tam błędem)\n"
-               "  --no-icons      bez ikony na pulpicie i w menu programów\n"
-               "  --no-launch     nie uruchamia zainstalowanego programu na końcu\n"
-               "  --launch        uruchamia go na końcu także w trybach --silent i --very-silent\n"
-               "  --suppress-msgboxes  (z --silent) treść okienek trafia na standardowe wyjście\n"
-               "                  błędów, jak w trybie --very-silent; nikt nie musi ich zamykać\n"
-               "  --log=PLIK      dopisuje przebieg instalacji do pliku (tekst UTF-8)\n"
-               "  --help          ten opis\n"
-               "  --uninstall     usuwa instalację, w której katalogu leży ten plik (tak działa\n"
-               "                  ODINSTALUJ.EXE, który instalacja tam zostawia); pyta raz, chyba że\n"
-               "  --yes           (razem z --uninstall) usuwa bez pytania\n"
-               "\n"
-               "Opcje można też podać w postaci programów instalacyjnych Windows, bez względu\n"
-               "na wielkość liter: /SILENT, /VERYSILENT, /SUPPRESSMSGBOXES, /DIR=\"KATALOG\",\n"
-               "/LOG=\"PLIK\", /NOICONS, /NORESTART (przyjmowana; restart nie jest potrzebny),\n"
-               "/? i /HELP.\n"
-               "\n"
-               "Kody wyjścia: 0 zainstalowano (albo zamknięto przed instalacją),\n"
-               "1 odmowa uruchomienia (brak ekranu graficznego, za mała rozdzielczość),\n"
-               "2 błąd w wierszu poleceń, 3 instalacja nieudana, 4 instalacja przerwana.\n"
-               "Odinstalowanie: 0 usunięto, 2 błąd w wierszu poleceń, 3 czegoś nie dało się\n"
-               "usunąć (lista na wyjściu błędów), 4 przerwano.\n")
-        .arg(programName);
+    // What differs between the systems: the forms of a folder, the display
+    // the window needs, where the icons go.
+    const bool windows = system == platform::System::Windows;
+    const QString dir = windows
+        ? QStringLiteral("  --dir=KATALOG   katalog docelowy, w postaci C:\\PROGRAMY\\TVO-DEMO\\; w kreatorze:\n"
+                         "                  początkowa treść pola katalogu\n")
+        : QStringLiteral("  --dir=KATALOG   katalog docelowy, w postaci C:\\PROGRAMY\\TVO-DEMO\\ albo jako ścieżka\n"
+                         "                  systemu plików (/home/jan/TVO-DEMO); w kreatorze: początkowa\n"
+                         "                  treść pola katalogu\n");
+    const QString verySilent = windows
+        ? QStringLiteral("  --very-silent   bez żadnego okna; treść każdego okienka trafia na standardowe\n"
+                         "                  wyjście błędów\n")
+        : QStringLiteral("  --very-silent   bez żadnego okna i bez ekranu graficznego; treść każdego\n"
+                         "                  okienka trafia na standardowe wyjście błędów\n");
+    const QString noIcons = windows ? QStringLiteral("  --no-icons      bez skrótu na pulpicie i w menu Start\n")
+                                    : QStringLiteral("  --no-icons      bez ikony na pulpicie i w menu programów\n");
+    const QString refused = windows ? QStringLiteral("1 odmowa uruchomienia (za mała rozdzielczość ekranu),\n")
+                                    : QStringLiteral("1 odmowa uruchomienia (brak ekranu graficznego, za mała rozdzielczość),\n");
+    return QStringLiteral("Użycie: %1 [OPCJE]\n"
+                          "Instaluje wersję demonstracyjną Wylicznika TAVRO 2010.\n"
+                          "\n")
+               .arg(programName)
+        + dir
+        + QStringLiteral("  --silent        bez stron kreatora i bez pytań: widać tylko przebieg instalacji;\n"
+                         "                  błędy pokazują swoje okienka\n")
+        + verySilent
+        + QStringLiteral("  --overwrite     instaluje także do istniejącego katalogu, nadpisując pliki\n"
+                         "                  (bez tej opcji instalacja bez pytań kończy się tam błędem)\n")
+        + noIcons
+        + QStringLiteral("  --no-launch     nie uruchamia zainstalowanego programu na końcu\n"
+                         "  --launch        uruchamia go na końcu także w trybach --silent i --very-silent\n"
+                         "  --suppress-msgboxes  (z --silent) treść okienek trafia na standardowe wyjście\n"
+                         "                  błędów, jak w trybie --very-silent; nikt nie musi ich zamykać\n"
+                         "  --log=PLIK      dopisuje przebieg instalacji do pliku (tekst UTF-8)\n"
+                         "  --help          ten opis\n"
+                         "  --uninstall     usuwa instalację, w której katalogu leży ten plik (tak działa\n"
+                         "                  ODINSTALUJ.EXE, który instalacja tam zostawia); pyta raz, chyba że\n"
+                         "  --yes           (razem z --uninstall) usuwa bez pytania\n"
+                         "\n"
+                         "Opcje można też podać w postaci programów instalacyjnych Windows, bez względu\n"
+                         "na wielkość liter: /SILENT, /VERYSILENT, /SUPPRESSMSGBOXES, /DIR=\"KATALOG\",\n"
+                         "/LOG=\"PLIK\", /NOICONS, /NORESTART (przyjmowana; restart nie jest potrzebny),\n"
+                         "/? i /HELP.\n"
+                         "\n"
+                         "Kody wyjścia: 0 zainstalowano (albo zamknięto przed instalacją),\n")
+        + refused
+        + QStringLiteral("2 błąd w wierszu poleceń, 3 instalacja nieudana, 4 instalacja przerwana.\n"
+                         "Odinstalowanie: 0 usunięto, 2 błąd w wierszu poleceń, 3 czegoś nie dało się\n"
+                         "usunąć (lista na wyjściu błędów), 4 przerwano.\n");
 }
 
 QString targetFolderArgument(const QString &dir)

@@ -1,5 +1,7 @@
 #pragma once
 // The installer's command line: the options, their parser and the usage text.
+#include "hostsystem.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -39,8 +41,9 @@ struct ParsedCommandLine {
 // /? and /HELP.
 ParsedCommandLine parseCommandLine(const QStringList &args, bool asUninstaller = false);
 
-// The usage text, ending in a line break.
-QString usageText(const QString &programName);
+// The usage text, ending in a line break, in the words of the given system
+// (its folder forms, its display, its menus).
+QString usageText(const QString &programName, platform::System system = platform::hostSystem());
 
 // The target folder of --dir in drive form: drive-form text as it stands, a
 // host path (absolute, or relative to the current folder) by the drive table.

@@ -1,4 +1,5 @@
 #include "ToolkitEnvironment.h"
+#include "display.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -7,6 +8,9 @@
 #include <QList>
 #include <QPair>
 #include <QtGlobal>
+
+#include <algorithm>
+#include <cmath>
 
 namespace ToolkitEnvironment {
 namespace {
@@ -33,6 +37,22 @@ void dropFontFolderNote(QtMsgType type, const QMessageLogContext &context, const
         g_nextHandler(type, context, message);
 }
 
+// The Windows platform draws text with FreeType, as the other system does,
+// rather than with the system's own renderer: the pages' glyphs, their
+// hinting and thus every label's width are then the same on both. Any other
+// font engine option of the entry gives way.
+QByteArray withFreeTypeFonts(const QByteArray &entry)
+{
+    const qsizetype colon = entry.indexOf(':');
+    QList<QByteArray> options;
+    if (colon >= 0)
+        for (const QByteArray &option : entry.mid(colon + 1).split(','))
+            if (!option.trimmed().isEmpty() && !option.trimmed().startsWith("fontengine="))
+                options.append(option.trimmed());
+    options.append(QByteArrayLiteral("fontengine=freetype"));
+    return entry.left(colon < 0 ? entry.size() : colon).trimmed() + ':' + options.join(',');
+}
+
 void setAside(const char *name)
 {
     g_setAside.append({name, qEnvironmentVariableIsSet(name) ? qgetenv(name) : QByteArray()});
@@ -40,15 +60,22 @@ void setAside(const char *name)
 
 } // namespace
 
-QByteArray builtInPlatforms(const QByteArray &requested)
+QByteArray builtInPlatforms(const QByteArray &requested, platform::System system)
 {
+    const bool windows = system == platform::System::Windows;
+    const QByteArray own = windows ? QByteArrayLiteral("windows") : QByteArrayLiteral("xcb");
     QList<QByteArray> kept;
     for (const QByteArray &entry : requested.split(';')) {
-        const QByteArray name = entry.left(entry.indexOf(':') < 0 ? entry.size() : entry.indexOf(':')).trimmed();
-        if (name == "xcb" || name == "offscreen")
+        const qsizetype colon = entry.indexOf(':');
+        const QByteArray name = entry.left(colon < 0 ? entry.size() : colon).trimmed();
+        if (name == "offscreen")
             kept.append(entry.trimmed());
+        else if (name == own)
+            kept.append(windows ? withFreeTypeFonts(entry.trimmed()) : entry.trimmed());
     }
-    return kept.isEmpty() ? QByteArrayLiteral("xcb") : kept.join(';');
+    if (kept.isEmpty())
+        kept.append(windows ? withFreeTypeFonts(own) : own);
+    return kept.join(';');
 }
 
 void prepare()
@@ -60,12 +87,40 @@ void prepare()
 #ifdef TVO_BUILT_IN_TOOLKIT
     for (const char *name : {"QT_QPA_PLATFORM_PLUGIN_PATH", "QT_PLUGIN_PATH"})
         setAside(name);
-    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+    // On Windows the platform is always named, for its font engine option.
+    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM") || platform::hostSystem() == platform::System::Windows)
         qputenv("QT_QPA_PLATFORM", builtInPlatforms(qgetenv("QT_QPA_PLATFORM")));
     qunsetenv("QT_QPA_PLATFORM_PLUGIN_PATH");
     qunsetenv("QT_PLUGIN_PATH");
     QCoreApplication::setLibraryPaths({}); // plug-ins: the built-in ones only
 #endif
+}
+
+double layoutScale(double screenScale, const QSize &client, const QSize &frame, const QSize &workArea)
+{
+    if (screenScale <= 1.0 || client.isEmpty())
+        return screenScale;
+    const double fits = std::min(double(workArea.width() - frame.width()) / client.width(),
+                                 double(workArea.height() - frame.height()) / client.height());
+    if (fits >= screenScale)
+        return screenScale;
+    return std::max(1.0, std::floor(fits * 16) / 16);
+}
+
+void fitLayout(const QSize &client)
+{
+    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR"))
+        return;
+    const platform::ScreenRoom room = platform::primaryScreenRoom();
+    if (room.scale <= 1.0)
+        return;
+    const double scale = layoutScale(room.scale, client, {room.frameWidth, room.frameHeight},
+                                     {room.workWidth, room.workHeight});
+    if (scale >= room.scale)
+        return;
+    // The toolkit multiplies the screen's scale by this factor.
+    setAside("QT_SCALE_FACTOR");
+    qputenv("QT_SCALE_FACTOR", QByteArray::number(scale / room.scale, 'g', 10));
 }
 
 void dropToolkitNotes()

@@ -1,0 +1,7 @@
+#include "hostsystem.h"
+
+namespace platform {
+
+System hostSystem() { return System::Linux; }
+
+} // namespace platform

@@ -1,0 +1,7 @@
+#include "hostsystem.h"
+
+namespace platform {
+
+System hostSystem() { return System::Windows; }
+
+} // namespace platform
