@@ -99,6 +99,8 @@ int main(int argc, char *argv[])
     if (const int rc = checkStart(argc, argv, &options); rc >= 0)
         return rc;
     setInstallOptions(options);
+    if (options.showsWindow())
+        ToolkitEnvironment::fitLayout(TForm1::designedSize());
     MessageReport::install(options);
     ToolkitEnvironment::dropToolkitNotes();
 

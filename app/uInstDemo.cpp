@@ -42,7 +42,7 @@ TForm1::TForm1(QWidget *parent)
     ui->setupUi(this);
     if (!installOptions().dir.isEmpty())
         ui->edKatalog->setText(targetFolderArgument(installOptions().dir));
-    setFixedSize(780, 473);
+    setFixedSize(designedSize());
     createComponents();
     if (shown) {
         WizardLook::apply(this);
@@ -221,6 +221,22 @@ bool TForm1::FormCloseQuery()
     if (m_page != 3)
         return true;
     return ConfirmBox(QStringLiteral("Potwierdź"), QStringLiteral("Czy na pewno przerwać instalację ?"));
+}
+
+// Centred by its client area before it had a frame, the window may reach
+// past the work area with it (a scaled window on a small screen, the title
+// bar above the top or the bottom under the task bar): the frame, known once
+// shown where the system draws it, is moved inside.
+void TForm1::showEvent(QShowEvent *e)
+{
+    QWidget::showEvent(e);
+    if (m_placed || !screen())
+        return;
+    m_placed = true;
+    const QRect frame = frameGeometry();
+    const QRect inside = WizardLook::keepInside(frame, screen()->availableGeometry());
+    if (inside != frame)
+        move(inside.topLeft());
 }
 
 void TForm1::closeEvent(QCloseEvent *e)

@@ -28,6 +28,9 @@ public:
     explicit TForm1(QWidget *parent = nullptr);
     ~TForm1() override;
 
+    // The client area as laid out, in pixels at 96 DPI.
+    static QSize designedSize() { return {780, 473}; }
+
     int currentPage() const { return m_page; }
     void ShowPage(int n);
     void hbAccept();
@@ -66,6 +69,7 @@ protected:
     bool event(QEvent *e) override;
     bool eventFilter(QObject *watched, QEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
+    void showEvent(QShowEvent *e) override;
 
     // The installation run, started by WM_INSTALL.
     virtual void RunInstallation();
@@ -100,6 +104,7 @@ private:
     void loadShortcutPicture();
 
     int m_page = 0;
+    bool m_placed = false; // moved inside the work area once, when first shown
     TFramePacer *m_pacer = nullptr; // paces the run's label and gauges while it lives
     App::ExitCode m_runResult = App::ExitInstalled;
     bool m_errorShown = false; // the run reported an error before it stopped

@@ -9,4 +9,16 @@ namespace platform {
 // wayland needs no display of this kind and counts as available.
 bool graphicalDisplayAvailable();
 
+// What the primary screen offers a window, in device pixels, before the
+// toolkit starts: the system's scale for it (1.0 at 96 DPI), its work area
+// (without the task bar), and how much a framed window with a caption adds
+// to its client area at that scale. Windows only: on Linux the scale is 0,
+// and the toolkit's own choice stands.
+struct ScreenRoom {
+    double scale = 0;
+    int workWidth = 0, workHeight = 0;
+    int frameWidth = 0, frameHeight = 0;
+};
+ScreenRoom primaryScreenRoom();
+
 } // namespace platform

@@ -73,4 +73,8 @@ bool graphicalDisplayAvailable()
     return false;
 }
 
+// X11 and Wayland scale through the toolkit's own settings (Xft.dpi,
+// QT_SCALE_FACTOR): nothing is decided before it starts.
+ScreenRoom primaryScreenRoom() { return {}; }
+
 } // namespace platform

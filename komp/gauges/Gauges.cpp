@@ -88,6 +88,7 @@ using namespace GaugeGeometry;
 void TBltBitmap::MakeLike(const QImage &source)
 {
     QImage::operator=(QImage(source.size(), QImage::Format_RGB32));
+    setDevicePixelRatio(source.devicePixelRatio());
     fill(QGuiApplication::palette().color(QPalette::WindowText)); // window-frame colour
 }
 
@@ -181,7 +182,13 @@ void drawKind(QPainter &p, const TGauge &g, const Edges &r, int pct)
 
 QImage TGauge::render() const
 {
-    QImage image(size(), QImage::Format_RGB32);
+    // In the screen's own pixels, drawn in the layout's: on a scaled screen
+    // the percentage stays sharp, and the image covers every device pixel
+    // the control touches (it paints opaquely; a row left out would keep
+    // what was there before).
+    const qreal dpr = devicePixelRatioF();
+    QImage image(int(std::ceil(width() * dpr)), int(std::ceil(height() * dpr)), QImage::Format_RGB32);
+    image.setDevicePixelRatio(dpr);
     image.fill(Qt::black);
     const Edges r = paintRect(size(), m_border == bsSingle);
     const int pct = percentDone();

@@ -16,6 +16,7 @@
 #include <QTest>
 
 Q_DECLARE_METATYPE(RunMode)
+Q_DECLARE_METATYPE(platform::System)
 
 class TestCommandLine : public QObject {
     Q_OBJECT
@@ -24,6 +25,7 @@ private slots:
     void parse();
     void errors_data();
     void errors();
+    void usageNamesEveryOption_data();
     void usageNamesEveryOption();
     void targetFolder_data();
     void targetFolder();
@@ -33,6 +35,8 @@ private slots:
     void wizardFolderBox();
     void builtInPlatforms_data();
     void builtInPlatforms();
+    void layoutScale_data();
+    void layoutScale();
     void platformChoiceStaysOurs();
 };
 
@@ -130,9 +134,32 @@ void TestCommandLine::errors()
     QVERIFY2(r.error.contains(mentions), qPrintable(r.error));
 }
 
+// Each system's usage names every option and speaks of that system's
+// folders, display and menus only.
+void TestCommandLine::usageNamesEveryOption_data()
+{
+    QTest::addColumn<platform::System>("system");
+    QTest::addColumn<QStringList>("mentions");
+    QTest::addColumn<QStringList>("never");
+    QTest::newRow("Linux") << platform::System::Linux
+                           << QStringList{"/home/jan/TVO-DEMO", "bez ekranu graficznego", "menu programów",
+                                          "brak ekranu graficznego"}
+                           << QStringList{"menu Start"};
+    QTest::newRow("Windows") << platform::System::Windows
+                             << QStringList{"C:\\PROGRAMY\\TVO-DEMO\\", "menu Start", "za mała rozdzielczość ekranu"}
+                             << QStringList{"/home", "ekranu graficznego", "DISPLAY", "menu programów"};
+}
+
 void TestCommandLine::usageNamesEveryOption()
 {
-    const QString usage = usageText("setup");
+    QFETCH(platform::System, system);
+    QFETCH(QStringList, mentions);
+    QFETCH(QStringList, never);
+    const QString usage = usageText("setup", system);
+    for (const QString &m : mentions)
+        QVERIFY2(usage.contains(m), qPrintable(m));
+    for (const QString &n : never)
+        QVERIFY2(!usage.contains(n), qPrintable(n));
     QVERIFY(usage.startsWith("Użycie: setup "));
     for (const char *o : {"--dir=", "--silent", "--very-silent", "--overwrite", "--no-icons", "--no-launch", "--launch",
                           "--log=", "--help", "--uninstall", "--yes", "--suppress-msgboxes", "/SILENT", "/VERYSILENT",
@@ -250,21 +277,66 @@ void TestCommandLine::wizardFolderBox()
 
 void TestCommandLine::builtInPlatforms_data()
 {
+    QTest::addColumn<platform::System>("system");
     QTest::addColumn<QByteArray>("requested");
     QTest::addColumn<QByteArray>("chosen");
-    QTest::newRow("xcb") << QByteArray("xcb") << QByteArray("xcb");
-    QTest::newRow("wayland alone") << QByteArray("wayland") << QByteArray("xcb");
-    QTest::newRow("wayland, then xcb") << QByteArray("wayland;xcb") << QByteArray("xcb");
-    QTest::newRow("options kept") << QByteArray("wayland-egl; xcb:nograb") << QByteArray("xcb:nograb");
-    QTest::newRow("offscreen") << QByteArray("offscreen") << QByteArray("offscreen");
-    QTest::newRow("unknown ones") << QByteArray("eglfs;vnc") << QByteArray("xcb");
+    const auto linux_ = platform::System::Linux;
+    const auto windows = platform::System::Windows;
+    QTest::newRow("xcb") << linux_ << QByteArray("xcb") << QByteArray("xcb");
+    QTest::newRow("wayland alone") << linux_ << QByteArray("wayland") << QByteArray("xcb");
+    QTest::newRow("wayland, then xcb") << linux_ << QByteArray("wayland;xcb") << QByteArray("xcb");
+    QTest::newRow("options kept") << linux_ << QByteArray("wayland-egl; xcb:nograb") << QByteArray("xcb:nograb");
+    QTest::newRow("offscreen") << linux_ << QByteArray("offscreen") << QByteArray("offscreen");
+    QTest::newRow("unknown ones") << linux_ << QByteArray("eglfs;vnc") << QByteArray("xcb");
+    QTest::newRow("Linux: windows is not built in") << linux_ << QByteArray("windows") << QByteArray("xcb");
+    // Windows: its own platform, always with the FreeType font engine.
+    QTest::newRow("Windows: none asked") << windows << QByteArray() << QByteArray("windows:fontengine=freetype");
+    QTest::newRow("Windows: windows") << windows << QByteArray("windows") << QByteArray("windows:fontengine=freetype");
+    QTest::newRow("Windows: xcb is not built in") << windows << QByteArray("xcb") << QByteArray("windows:fontengine=freetype");
+    QTest::newRow("Windows: options kept, engine ours")
+        << windows << QByteArray("direct2d;windows:darkmode=2, fontengine=directwrite,nomousefromtouch")
+        << QByteArray("windows:darkmode=2,nomousefromtouch,fontengine=freetype");
+    QTest::newRow("Windows: offscreen") << windows << QByteArray("offscreen") << QByteArray("offscreen");
 }
 
 void TestCommandLine::builtInPlatforms()
 {
+    QFETCH(platform::System, system);
     QFETCH(QByteArray, requested);
     QFETCH(QByteArray, chosen);
-    QCOMPARE(ToolkitEnvironment::builtInPlatforms(requested), chosen);
+    QCOMPARE(ToolkitEnvironment::builtInPlatforms(requested, system), chosen);
+}
+
+// The wizard (780 x 473 at 96 DPI) on common screens; frames as Windows 10
+// draws a captioned window at that scale.
+void TestCommandLine::layoutScale_data()
+{
+    QTest::addColumn<double>("screen");
+    QTest::addColumn<QSize>("frame");
+    QTest::addColumn<QSize>("work");
+    QTest::addColumn<double>("scale");
+    QTest::newRow("96 DPI") << 1.0 << QSize(16, 39) << QSize(1366, 728) << 1.0;
+    QTest::newRow("1920 x 1080 at 150 %: fits") << 1.5 << QSize(22, 53) << QSize(1920, 1020) << 1.5;
+    QTest::newRow("1366 x 768 at 150 %, task bar: less")
+        << 1.5 << QSize(22, 53) << QSize(1366, 708) << 1.375; // 655 / 473 = 1.38, down to sixteenths
+    QTest::newRow("1366 x 768 at 125 %, task bar: fits") << 1.25 << QSize(20, 46) << QSize(1366, 718) << 1.25;
+    QTest::newRow("1920 x 1080 at 200 %: less") << 2.0 << QSize(28, 67) << QSize(1920, 1000) << 1.9375;
+    QTest::newRow("1024 x 768 at 150 %: the width decides") << 1.5 << QSize(22, 53) << QSize(1024, 708) << 1.25;
+    QTest::newRow("800 x 600 at 150 %: never below 1") << 1.5 << QSize(22, 53) << QSize(800, 540) << 1.0;
+    QTest::newRow("exactly fitting") << 1.5 << QSize(0, 0) << QSize(1170, 710) << 1.5;
+}
+
+void TestCommandLine::layoutScale()
+{
+    QFETCH(double, screen);
+    QFETCH(QSize, frame);
+    QFETCH(QSize, work);
+    QFETCH(double, scale);
+    QCOMPARE(ToolkitEnvironment::layoutScale(screen, TForm1::designedSize(), frame, work), scale);
+    // Whatever is chosen fits, unless it is the layout's own size.
+    const double s = ToolkitEnvironment::layoutScale(screen, TForm1::designedSize(), frame, work);
+    if (s > 1.0)
+        QVERIFY(780 * s + frame.width() <= work.width() && 473 * s + frame.height() <= work.height());
 }
 
 // The platform the silent modes pick for themselves is not what the
