@@ -81,6 +81,7 @@ UninstallReport removeInstallation(const QString &targetFolder, const Manifest &
     const QString target = QDir::cleanPath(targetFolder);
     UninstallReport report;
     QStringList fullFolders; // installed folders that hold something else
+    QStringList notRemoved;  // installed files that could not go: not the user's additions
     const auto remove = [&](const ManifestEntry &e) {
         QString root, rel, error;
         manifestLocation(e.path, target, root, rel);
@@ -102,6 +103,7 @@ UninstallReport removeInstallation(const QString &targetFolder, const Manifest &
             break;
         case platform::RemoveStatus::Failed:
             report.failed << shown(target, e.path) + QStringLiteral(": ") + error;
+            notRemoved << shown(target, e.path);
             break;
         }
     };
@@ -114,7 +116,7 @@ UninstallReport removeInstallation(const QString &targetFolder, const Manifest &
                 if (inTarget == Integration::uninstallerName || inTarget == Integration::manifestName)
                     continue; // kept on purpose after a failure, for another try
                 const QString path = QDir::cleanPath(target + '/' + inTarget);
-                if (!report.kept.contains(path) && !report.added.contains(path))
+                if (!report.kept.contains(path) && !report.added.contains(path) && !notRemoved.contains(path))
                     report.added << path;
             }
         report.added.sort();

@@ -1,4 +1,5 @@
 #include "desktop.h"
+#include "hostfixtures.h"
 #include "programentry.h"
 
 #include <QDataStream>
@@ -34,45 +35,6 @@ int reportArguments()
 }
 
 #ifdef Q_OS_WIN
-// Under Wine: the host's path of a Windows path (empty elsewhere).
-QString unixPathOf(const QString &path)
-{
-    using Fn = char *(CDECL *)(const wchar_t *);
-    const auto fn = reinterpret_cast<Fn>(
-        reinterpret_cast<void *>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
-    char *unix = fn ? fn(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16())) : nullptr;
-    const QString out = unix ? QString::fromUtf8(unix) : QString();
-    HeapFree(GetProcessHeap(), 0, unix);
-    return out;
-}
-
-// Under Wine: starts a command of the host's shell; false when it cannot be
-// started. Wine hands back no process to wait for: the command signals its
-// end itself (a file renamed into place).
-bool startOnHost(const QString &command)
-{
-    // The shell by its Windows name: a bare "/bin/sh" would be looked for on
-    // the current drive.
-    using Fn = wchar_t *(CDECL *)(const char *);
-    const auto dosName = reinterpret_cast<Fn>(
-        reinterpret_cast<void *>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_dos_file_name")));
-    wchar_t *shell = dosName ? dosName("/bin/sh") : nullptr;
-    if (!shell)
-        return false;
-    std::wstring line = L"\"" + std::wstring(shell) + L"\" -c \"" + command.toStdWString() + L"\"";
-    HeapFree(GetProcessHeap(), 0, shell);
-    STARTUPINFOW si {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi {};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return false;
-    if (pi.hThread)
-        CloseHandle(pi.hThread);
-    if (pi.hProcess)
-        CloseHandle(pi.hProcess);
-    return true;
-}
-
 // The registry's Shell Folders value "Desktop": set to a value of a type, or
 // removed (type REG_NONE); the value before comes back at the end.
 class DesktopValue {
@@ -321,21 +283,15 @@ private slots:
             QSKIP("lnkinfo is run from Wine only");
         const QString target = QDir::toNativeSeparators(tmp.path() + "/" + folder);
         const QString file = tmp.path() + "/" + shortcutFileName("Tavro 2010 DEMO");
-        QFile::remove(tmp.path() + "/lnkinfo.txt");
         QCOMPARE(QFileInfo(file).fileName(), QString("Tavro 2010 DEMO.lnk"));
         QString err;
         QVERIFY2(writeShortcut(file, {"Tavro 2010 DEMO", QStringList{target + "\\TVODEMO.EXE"} + args, target + "\\"}, &err),
                  qPrintable(err));
         QCOMPARE(QDir(tmp.path()).entryList({"*.tmp"}, QDir::Files), QStringList()); // nothing left beside it
-        // Started through the host's shell (a host program, its output into a file).
-        const QString report = tmp.path() + "/lnkinfo.txt";
-        const QString part = unixPathOf(tmp.path()) + "/lnkinfo.part";
-        QVERIFY(startOnHost(QString("%1 '%2' > '%3' 2>&1; mv '%3' '%4'")
-                                .arg(lnkinfo, unixPathOf(file), part, unixPathOf(tmp.path()) + "/lnkinfo.txt")));
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(report), 20000);
-        QFile r(report);
-        QVERIFY(r.open(QIODevice::ReadOnly));
-        const QString info = QString::fromUtf8(r.readAll());
+        // Read back by a host program, started through the host's shell.
+        QByteArray out;
+        QCOMPARE(runOnHost(QString("%1 '%2'").arg(lnkinfo, unixPathOf(file)), QString(), &out), 0);
+        const QString info = QString::fromUtf8(out);
         const auto field = [&info](const QString &name) {
             const QRegularExpressionMatch m = QRegularExpression("^\\s*" + name + "\\s*:\\s?(.*)$",
                                                                  QRegularExpression::MultilineOption).match(info);

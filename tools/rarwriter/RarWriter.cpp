@@ -238,13 +238,23 @@ void writeRarFromFolder(const QString &hostDir, const QString &archivePath)
     w.open(&out);
     for (const QString &name : std::as_const(names)) {
         const QString path = root.filePath(name);
+        RarEntry e;
+        e.name = name;
+#ifdef Q_OS_WIN
+        // No permission modes here (and no 8-bit name for every file to
+        // stat): what a folder and a file get by default on Linux.
+        const QFileInfo fi(path);
+        if (!fi.exists())
+            throw RarWriteError("cannot read " + path.toStdString());
+        e.folder = fi.isDir();
+        e.unixMode = e.folder ? 0755 : 0644;
+#else
         struct stat st {};
         if (::stat(QFile::encodeName(path).constData(), &st) != 0)
             throw RarWriteError("cannot read " + path.toStdString());
-        RarEntry e;
-        e.name = name;
         e.folder = S_ISDIR(st.st_mode);
         e.unixMode = st.st_mode & 07777;
+#endif
         e.mtime = QFileInfo(path).lastModified();
         if (!e.folder)
             e.sourceFile = path;
