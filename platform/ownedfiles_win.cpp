@@ -70,14 +70,14 @@ int holdParents(const QString &root, const QString &rel, std::vector<FileHandle>
     return 0;
 }
 
-FileStamp stampOf(const BY_HANDLE_FILE_INFORMATION &i)
+FileStamp stampOf(const win::EntryInfo &i)
 {
     FileStamp s;
-    s.kind = win::isLink(i.dwFileAttributes)                   ? FileStamp::Link
-        : (i.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FileStamp::Folder
-                                                           : FileStamp::File;
-    s.size = win::sizeOf(i);
-    s.mtimeNs = win::unixNsOf(i.ftLastWriteTime);
+    s.kind = win::isLink(i.attributes)                   ? FileStamp::Link
+        : (i.attributes & FILE_ATTRIBUTE_DIRECTORY) ? FileStamp::Folder
+                                                     : FileStamp::File;
+    s.size = i.size;
+    s.mtimeNs = win::unixNsOf(i.lastWrite);
     return s;
 }
 
@@ -85,8 +85,8 @@ FileStamp stampOf(const BY_HANDLE_FILE_INFORMATION &i)
 FileStamp stampAt(const std::wstring &path)
 {
     FileHandle e(win::openEntry(path, FILE_READ_ATTRIBUTES, false));
-    BY_HANDLE_FILE_INFORMATION info {};
-    if (!e.isOpen() || !win::infoOf(e.get(), info))
+    win::EntryInfo info;
+    if (!e.isOpen() || !win::entryInfoOf(e.get(), info))
         return {errno == ENOENT ? FileStamp::None : FileStamp::Other};
     return stampOf(info);
 }
@@ -144,8 +144,8 @@ RemoveStatus removeBelow(const QString &root, const QString &rel, const FileStam
     std::wstring path;
     int err = holdParents(root, rel, held, path);
     FileHandle e(err ? kNoFile : win::openEntry(path, kRemoveAccess, false));
-    BY_HANDLE_FILE_INFORMATION info {};
-    if (!err && (!e.isOpen() || !win::infoOf(e.get(), info)))
+    win::EntryInfo info;
+    if (!err && (!e.isOpen() || !win::entryInfoOf(e.get(), info)))
         err = errno;
     if (err == ENOENT)
         return RemoveStatus::Missing;

@@ -101,8 +101,8 @@ NativeFile openEntry(const std::wstring &path, DWORD access, DWORD share, bool f
     // Where the name shows a link but the handle is not one, the system has
     // followed it all the same (Wine with a link of the host's file system):
     // whatever the handle reached is not the entry at the name.
-    BY_HANDLE_FILE_INFORMATION info {};
-    if (!followLinks && GetFileInformationByHandle(f, &info) && !isLink(info.dwFileAttributes)) {
+    if (const DWORD attrs = followLinks ? INVALID_FILE_ATTRIBUTES : attributesOf(nf(f));
+        attrs != INVALID_FILE_ATTRIBUTES && !isLink(attrs)) {
         const DWORD named = GetFileAttributesW(wide.c_str());
         if (named != INVALID_FILE_ATTRIBUTES && isLink(named)) {
             CloseHandle(f);
@@ -127,17 +127,45 @@ bool infoOf(NativeFile f, BY_HANDLE_FILE_INFORMATION &info)
     return true;
 }
 
+bool entryInfoOf(NativeFile f, EntryInfo &info)
+{
+    FILE_BASIC_INFO basic {};
+    FILE_STANDARD_INFO standard {};
+    if (f == kNoFile || !GetFileInformationByHandleEx(h(f), FileBasicInfo, &basic, sizeof basic)
+        || !GetFileInformationByHandleEx(h(f), FileStandardInfo, &standard, sizeof standard)) {
+        setErrnoFromLastError();
+        return false;
+    }
+    info.attributes = basic.FileAttributes;
+    info.size = standard.EndOfFile.QuadPart;
+    info.lastWrite.dwLowDateTime = basic.LastWriteTime.LowPart;
+    info.lastWrite.dwHighDateTime = DWORD(basic.LastWriteTime.HighPart);
+    return true;
+}
+
+DWORD attributesOf(NativeFile f)
+{
+    FILE_BASIC_INFO basic {};
+    if (f == kNoFile || !GetFileInformationByHandleEx(h(f), FileBasicInfo, &basic, sizeof basic)) {
+        setErrnoFromLastError();
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    return basic.FileAttributes;
+}
+
 NativeFile holdFolder(const std::wstring &path, bool followLinks)
 {
     constexpr DWORD access = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
     NativeFile dir = openEntry(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, followLinks);
-    BY_HANDLE_FILE_INFORMATION info {};
-    if (dir == kNoFile || !infoOf(dir, info))
+    if (dir == kNoFile)
         return kNoFile;
+    const DWORD attrs = attributesOf(dir);
     int err = 0;
-    if (isLink(info.dwFileAttributes) && !followLinks)
+    if (attrs == INVALID_FILE_ATTRIBUTES)
+        err = errno;
+    else if (isLink(attrs) && !followLinks)
         err = ELOOP;
-    else if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    else if (!(attrs & FILE_ATTRIBUTE_DIRECTORY))
         err = ENOTDIR;
     if (!err)
         return dir;
@@ -185,10 +213,9 @@ bool splitPath(const std::wstring &path, std::wstring &folder, std::wstring &nam
 
 int removeThrough(NativeFile entry, bool folders)
 {
-    BY_HANDLE_FILE_INFORMATION info {};
-    if (!infoOf(entry, info))
+    const DWORD attrs = attributesOf(entry);
+    if (attrs == INVALID_FILE_ATTRIBUTES)
         return errno;
-    const DWORD attrs = info.dwFileAttributes;
     if ((attrs & FILE_ATTRIBUTE_DIRECTORY) && !isLink(attrs) && !folders)
         return EISDIR;
     if (disposeAtOnce(h(entry)) || dispose(h(entry)))

@@ -44,6 +44,18 @@ inline std::int64_t sizeOf(const BY_HANDLE_FILE_INFORMATION &i)
 {
     return std::int64_t((std::uint64_t(i.nFileSizeHigh) << 32) | i.nFileSizeLow);
 }
+// What infoOf tells but the volume's serial number, the file's index and its
+// links: attributes, size and last write. infoOf asks the volume for its
+// serial number on every call, which under Wine is a round trip to another
+// process (about a millisecond a file); these two ask the file alone.
+struct EntryInfo {
+    DWORD attributes = 0;
+    std::int64_t size = 0;
+    FILETIME lastWrite {};
+};
+bool entryInfoOf(NativeFile f, EntryInfo &info);
+// The attributes alone; INVALID_FILE_ATTRIBUTES with errno set on failure.
+DWORD attributesOf(NativeFile f);
 
 // Opens a folder and holds it: while the handle is open no one can rename or
 // remove it. A link where the folder should be gives ELOOP unless
