@@ -5,6 +5,8 @@
 //
 // usage: bench_startup RUNS NAME=PROGRAM [NAME=PROGRAM...]
 // The programs take turns, so that a change of load hits each of them.
+// PROGRAM may carry arguments after spaces ("wine Z:/x/setup.exe"); a
+// program without a slash is looked up in PATH.
 #include <X11/Xlib.h>
 
 #include <algorithm>
@@ -16,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <signal.h>
 #include <spawn.h>
 #include <string>
@@ -66,10 +69,19 @@ bool run(Display *dpy, const std::string &program, Sample &s)
 {
     XSelectInput(dpy, DefaultRootWindow(dpy), SubstructureNotifyMask);
     XSync(dpy, True); // drop older events
-    char *argv[] = {const_cast<char *>(program.c_str()), nullptr};
+    std::vector<std::string> words;
+    std::istringstream split(program);
+    for (std::string w; split >> w;)
+        words.push_back(w);
+    if (words.empty())
+        return false;
+    std::vector<char *> argv;
+    for (std::string &w : words)
+        argv.push_back(w.data());
+    argv.push_back(nullptr);
     pid_t pid = 0;
     const auto t0 = Clock::now();
-    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0)
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
         return false;
     bool mapped = false;
     while (!mapped && Clock::now() - t0 < std::chrono::seconds(20)) {
