@@ -7,7 +7,11 @@
 #include "log.h"
 #include "utf8locale.h"
 
+#include <QDir>
+
 #include <cstring>
+#include <cwchar>
+#include <memory>
 
 namespace UnRAR {
 namespace {
@@ -28,8 +32,6 @@ template <typename Fn> Fn bound(Fn fn, const char *name)
         fail(QStringLiteral("\"%1\" function not bound !").arg(QLatin1String(name)));
     return fn;
 }
-
-QByteArray hostPathBytes(const QString &drivePath) { return platform::toHostPath(drivePath).toUtf8(); }
 
 // The library converts names between wide and multibyte text with the
 // character type of the calling thread's locale. Our side of every name is
@@ -138,6 +140,16 @@ template <typename Loader> void loadAndBind(const QString &path, Loader load)
     bind(g_binding.RARCloseArchive, "RARCloseArchive");
     bind(g_binding.RARReadHeader, "RARReadHeader");
     bind(g_binding.RARProcessFile, "RARProcessFile");
+    if constexpr (sizeof(wchar_t) == 2) {
+        const auto optional = [&](auto &slot, const char *name) {
+            slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(platform::librarySymbol(lib, name));
+        };
+        optional(g_binding.RAROpenArchiveEx, "RAROpenArchiveEx");
+        optional(g_binding.RARReadHeaderEx, "RARReadHeaderEx");
+        optional(g_binding.RARProcessFileW, "RARProcessFileW");
+        if (!g_binding.wide())
+            g_binding.RAROpenArchiveEx = nullptr, g_binding.RARReadHeaderEx = nullptr, g_binding.RARProcessFileW = nullptr;
+    }
 }
 
 } // namespace
@@ -168,17 +180,33 @@ void EnsureUnrarLibrary()
 
 namespace {
 
-void *openArchiveHost(QByteArray name, unsigned openMode)
+// The library's text of a host path: wide where the wide entries are bound,
+// else UTF-8.
+std::wstring wideText(const QString &s) { return QDir::toNativeSeparators(s).toStdWString(); }
+
+void *openArchiveHost(const QString &hostPath, unsigned openMode)
 {
-    RAROpenArchiveData data;
-    std::memset(&data, 0, sizeof data);
-    data.ArcName = name.data();
-    data.OpenMode = openMode;
-    data.CmtBuf = nullptr;
-    data.CmtBufSize = 0;
-    void *handle = callLibrary(g_binding.RAROpenArchive, "RAROpenArchive", &data);
-    if (data.OpenResult != ResultSuccess || !handle)
-        fail(openMessage(int(data.OpenResult)));
+    unsigned result = 0;
+    void *handle = nullptr;
+    if (g_binding.wide()) {
+        std::wstring name = wideText(hostPath);
+        RAROpenArchiveDataEx data;
+        std::memset(&data, 0, sizeof data);
+        data.ArcNameW = name.data();
+        data.OpenMode = openMode;
+        handle = callLibrary(g_binding.RAROpenArchiveEx, "RAROpenArchiveEx", &data);
+        result = data.OpenResult;
+    } else {
+        QByteArray name = hostPath.toUtf8();
+        RAROpenArchiveData data;
+        std::memset(&data, 0, sizeof data);
+        data.ArcName = name.data();
+        data.OpenMode = openMode;
+        handle = callLibrary(g_binding.RAROpenArchive, "RAROpenArchive", &data);
+        result = data.OpenResult;
+    }
+    if (result != ResultSuccess || !handle)
+        fail(openMessage(int(result)));
     return handle;
 }
 
@@ -186,14 +214,43 @@ void *openArchiveHost(QByteArray name, unsigned openMode)
 
 void *OpenArchive(const QString &archiveName, unsigned openMode)
 {
-    return openArchiveHost(hostPathBytes(archiveName), openMode);
+    return openArchiveHost(platform::toHostPath(archiveName), openMode);
 }
 
-bool ReadNextHeader(void *handle, RARHeaderData &header)
+bool ReadNextHeader(void *handle, RARHeaderData &header, QString *name)
 {
     header.CmtBuf = nullptr;
     header.CmtBufSize = 0;
-    const int result = callLibrary(g_binding.RARReadHeader, "RARReadHeader", handle, &header);
+    int result = 0;
+    if (g_binding.wide()) {
+        // Some 10 KB: on the heap, not the stack of every caller.
+        const auto ex = std::make_unique<RARHeaderDataEx>();
+        std::memset(ex.get(), 0, sizeof *ex);
+        result = callLibrary(g_binding.RARReadHeaderEx, "RARReadHeaderEx", handle, ex.get());
+        if (result == 0) {
+            // A name that fills the whole field has no terminator.
+            const QString wide =
+                QString::fromWCharArray(ex->FileNameW, qsizetype(wcsnlen(ex->FileNameW, std::size(ex->FileNameW))));
+            QByteArray utf8 = wide.toUtf8().left(qsizetype(sizeof header.FileName) - 1);
+            std::memset(header.FileName, 0, sizeof header.FileName);
+            std::memcpy(header.FileName, utf8.constData(), size_t(utf8.size()));
+            header.Flags = ex->Flags;
+            header.PackSize = ex->PackSize;
+            header.UnpSize = ex->UnpSize;
+            header.HostOS = ex->HostOS;
+            header.FileCRC = ex->FileCRC;
+            header.FileTime = ex->FileTime;
+            header.UnpVer = ex->UnpVer;
+            header.Method = ex->Method;
+            header.FileAttr = ex->FileAttr;
+            if (name)
+                *name = wide;
+        }
+    } else {
+        result = callLibrary(g_binding.RARReadHeader, "RARReadHeader", handle, &header);
+        if (result == 0 && name)
+            *name = headerFileName(header);
+    }
     switch (result) {
     case 0: return true;
     case ResultEndArchive: return false;
@@ -204,28 +261,39 @@ bool ReadNextHeader(void *handle, RARHeaderData &header)
 
 namespace {
 
-// The folder and name as the library gets them: host paths in UTF-8, a null
-// pointer for a null text.
+// The folder and name as the library gets them: host paths in UTF-8 (or
+// wide), a null pointer for a null text.
 struct HostDestination {
     QByteArray folder, name;
+    std::wstring wideFolder, wideName;
     bool hasFolder = false, hasName = false;
 
     HostDestination(const QString &destFolder, const QString &destName)
-        : folder(destFolder.isNull() ? QByteArray() : hostPathBytes(destFolder)),
-          name(destName.isNull() ? QByteArray() : hostPathBytes(destName)), hasFolder(!destFolder.isNull()),
-          hasName(!destName.isNull())
+        : hasFolder(!destFolder.isNull()), hasName(!destName.isNull())
     {
+        const QString hostFolder = hasFolder ? platform::toHostPath(destFolder) : QString();
+        const QString hostName = hasName ? platform::toHostPath(destName) : QString();
+        if (g_binding.wide()) {
+            wideFolder = wideText(hostFolder);
+            wideName = wideText(hostName);
+        } else {
+            folder = hostFolder.toUtf8();
+            name = hostName.toUtf8();
+        }
     }
+    bool folderEmpty() const { return g_binding.wide() ? wideFolder.empty() : folder.isEmpty(); }
 };
 
 void processHost(void *handle, int operation, HostDestination &dest)
 {
     // A folder on no drive must not turn into the current folder.
-    if (dest.hasFolder && dest.folder.isEmpty() && operation != OpSkip)
+    if (dest.hasFolder && dest.folderEmpty() && operation != OpSkip)
         fail(processMessage(16));
-    const int result = callLibrary(g_binding.RARProcessFile, "RARProcessFile", handle, operation,
-                                   dest.hasFolder ? dest.folder.data() : nullptr,
-                                   dest.hasName ? dest.name.data() : nullptr);
+    const int result = g_binding.wide()
+        ? callLibrary(g_binding.RARProcessFileW, "RARProcessFileW", handle, operation,
+                      dest.hasFolder ? dest.wideFolder.data() : nullptr, dest.hasName ? dest.wideName.data() : nullptr)
+        : callLibrary(g_binding.RARProcessFile, "RARProcessFile", handle, operation,
+                      dest.hasFolder ? dest.folder.data() : nullptr, dest.hasName ? dest.name.data() : nullptr);
     if (result != 0)
         fail(processMessage(result));
 }
@@ -255,7 +323,7 @@ void *TUnRAR::openArchive(unsigned openMode) const
         return OpenArchive(m_archiveFile, openMode);
     const std::string viaDescriptor = m_written->descriptorPath();
     if (!viaDescriptor.empty())
-        return openArchiveHost(QByteArray::fromStdString(viaDescriptor), openMode);
+        return openArchiveHost(QString::fromUtf8(viaDescriptor.data(), qsizetype(viaDescriptor.size())), openMode);
     // No path to the open file: the name, while it is still the file written.
     if (!m_written->nameIsOurs())
         fail(openMessage(15));
@@ -270,8 +338,9 @@ void TUnRAR::ListFiles()
     ArchiveGuard guard(h);
     RARHeaderData header;
     std::memset(&header, 0, sizeof header);
-    while (ReadNextHeader(h, header)) {
-        m_files.append({headerFileName(header), header.UnpSize});
+    QString name;
+    while (ReadNextHeader(h, header, &name)) {
+        m_files.append({name, header.UnpSize});
         ProcessCurrentFile(h, OpSkip, QString(), QString());
     }
 }
@@ -285,10 +354,11 @@ void TUnRAR::ExtractTo(const QString &folder)
     HostDestination dest(folder, QString());
     RARHeaderData header;
     std::memset(&header, 0, sizeof header);
-    while (ReadNextHeader(h, header)) {
+    QString name;
+    while (ReadNextHeader(h, header, &name)) {
         bool skipThisFile = false;
         if (OnExtractFile)
-            OnExtractFile(this, headerFileName(header), skipThisFile);
+            OnExtractFile(this, name, skipThisFile);
         processHost(h, skipThisFile ? OpSkip : OpExtract, dest);
     }
 }

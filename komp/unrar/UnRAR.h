@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPair>
 #include <QString>
+#include <cstdint>
 #include <functional>
 
 namespace platform {
@@ -45,6 +46,61 @@ struct RARHeaderData {
     unsigned int CmtSize;
     unsigned int CmtState;
 };
+
+// The extended records of the wide-character entries (Windows: wchar_t is a
+// UTF-16 unit there, and names outside the ANSI code page come through whole).
+struct RAROpenArchiveDataEx {
+    char *ArcName;
+    wchar_t *ArcNameW;
+    unsigned int OpenMode;
+    unsigned int OpenResult;
+    char *CmtBuf;
+    unsigned int CmtBufSize;
+    unsigned int CmtSize;
+    unsigned int CmtState;
+    unsigned int Flags;
+    void *Callback;
+    std::intptr_t UserData;
+    unsigned int OpFlags;
+    wchar_t *CmtBufW;
+    unsigned int Reserved[25];
+};
+
+struct RARHeaderDataEx {
+    char ArcName[1024];
+    wchar_t ArcNameW[1024];
+    char FileName[1024];
+    wchar_t FileNameW[1024];
+    unsigned int Flags;
+    unsigned int PackSize;
+    unsigned int PackSizeHigh;
+    unsigned int UnpSize;
+    unsigned int UnpSizeHigh;
+    unsigned int HostOS;
+    unsigned int FileCRC;
+    unsigned int FileTime;
+    unsigned int UnpVer;
+    unsigned int Method;
+    unsigned int FileAttr;
+    char *CmtBuf;
+    unsigned int CmtBufSize;
+    unsigned int CmtSize;
+    unsigned int CmtState;
+    unsigned int DictSize;
+    unsigned int HashType;
+    char Hash[32];
+    unsigned int RedirType;
+    wchar_t *RedirName;
+    unsigned int RedirNameSize;
+    unsigned int DirTarget;
+    unsigned int MtimeLow;
+    unsigned int MtimeHigh;
+    unsigned int CtimeLow;
+    unsigned int CtimeHigh;
+    unsigned int AtimeLow;
+    unsigned int AtimeHigh;
+    unsigned int Reserved[988];
+};
 #pragma pack(pop)
 
 TVO_EXCEPTION(EUnRARError);
@@ -58,15 +114,25 @@ using OpenArchiveFn = void *(*)(RAROpenArchiveData *);
 using CloseArchiveFn = int (*)(void *);
 using ReadHeaderFn = int (*)(void *, RARHeaderData *);
 using ProcessFileFn = int (*)(void *, int, char *, char *);
+using OpenArchiveExFn = void *(*)(RAROpenArchiveDataEx *);
+using ReadHeaderExFn = int (*)(void *, RARHeaderDataEx *);
+using ProcessFileWFn = int (*)(void *, int, wchar_t *, wchar_t *);
 
 // The module state: the loaded library and its bound entry points. After a
 // missing entry point the library stays loaded with the slots bound so far.
+// Where wchar_t holds UTF-16 (Windows) the wide-character entries are bound
+// too when the library has them, and then used for every name: the narrow
+// ones pass names in the ANSI code page, which cannot hold every letter.
 struct Binding {
     void *library = nullptr;
     OpenArchiveFn RAROpenArchive = nullptr;
     CloseArchiveFn RARCloseArchive = nullptr;
     ReadHeaderFn RARReadHeader = nullptr;
     ProcessFileFn RARProcessFile = nullptr;
+    OpenArchiveExFn RAROpenArchiveEx = nullptr;
+    ReadHeaderExFn RARReadHeaderEx = nullptr;
+    ProcessFileWFn RARProcessFileW = nullptr;
+    bool wide() const { return RAROpenArchiveEx && RARReadHeaderEx && RARProcessFileW; }
 };
 const Binding &binding();
 
@@ -93,8 +159,10 @@ void EnsureUnrarLibrary();
 
 // Opens an archive (UnRAR::OmList or UnRAR::OmExtract) and returns its handle.
 void *OpenArchive(const QString &archiveName, unsigned openMode);
-// Reads the next header; false at the end of the archive.
-bool ReadNextHeader(void *handle, RARHeaderData &header);
+// Reads the next header; false at the end of the archive. Through the wide
+// entries the name is put into FileName as UTF-8 (cut at the field's size);
+// name, when given, receives it whole.
+bool ReadNextHeader(void *handle, RARHeaderData &header, QString *name = nullptr);
 // Skips or extracts the current entry. A null folder or name goes to the
 // library as a null pointer.
 void ProcessCurrentFile(void *handle, int operation, const QString &destFolder, const QString &destName);

@@ -17,13 +17,6 @@ using fixtures::listing;
 // Windows library gives the system's '\\').
 static QString entryName(const QString &name) { return QDir::fromNativeSeparators(name); }
 
-#ifdef Q_OS_WIN
-// The names come from the header's 8-bit field, which the Windows library
-// fills in the ANSI code page: letters outside it come back as plain ones
-// (the extracted files have their right names).
-static constexpr char kAnsiNames[] = "the Windows library's 8-bit names lose the Polish letters (Głęboki: Gleboki)";
-#endif
-
 class TestUnRARArchives : public QObject {
     Q_OBJECT
     QTemporaryDir tmp;
@@ -126,13 +119,7 @@ private slots:
         QMap<QString, quint32> listed;
         for (const auto &[name, size] : u.Files())
             listed.insert(entryName(name), size);
-#ifdef Q_OS_WIN
-        QEXPECT_FAIL("", kAnsiNames, Continue);
-#endif
         QCOMPARE(listed.keys(), want.keys()); // folders included, Polish names intact
-#ifdef Q_OS_WIN
-        QEXPECT_FAIL("", kAnsiNames, Continue);
-#endif
         QCOMPARE(listed.value("Podkatalog/Głęboki/dane.bin"), 1500000u);
         QCOMPARE(listed.value("run.sh"), 18u);
 
@@ -162,9 +149,6 @@ private slots:
         };
         const auto [folder, host] = newFolder();
         u.ExtractTo(folder);
-#ifdef Q_OS_WIN
-        QEXPECT_FAIL("", kAnsiNames, Continue);
-#endif
         QCOMPARE(listing(host), want);
     }
 
