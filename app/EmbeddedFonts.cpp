@@ -1,10 +1,12 @@
 #include "EmbeddedFonts.h"
 
+#include "hostsystem.h"
 #include "zframe.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QResource>
 
 namespace EmbeddedFonts {
@@ -36,6 +38,11 @@ int registerAll()
         const QByteArray face = unpack(packed.uncompressedData());
         taken += !face.isEmpty() && QFontDatabase::addApplicationFontFromData(face) >= 0;
     }
+    // What the pages do not name a face for (the chooser, the standard
+    // boxes) is drawn in the face Linux desktops give by default; Windows
+    // would give its own user-interface face, which is not carried.
+    if (taken && platform::hostSystem() == platform::System::Windows)
+        QGuiApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
     return taken;
 }
 
