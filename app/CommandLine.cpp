@@ -174,10 +174,16 @@ QString targetFolderArgument(const QString &dir)
 {
     if (dir.isEmpty())
         return dir;
-    const bool driveForm = !dir.startsWith('/')
-        && ((dir.size() >= 2 && dir.at(1) == ':' && dir.at(0).isLetter()) || dir.contains('\\'));
+    // Drive-form text may separate its folders by "/" as well (Windows takes
+    // both); the folder box shows them as "\", the form every path of the
+    // program is in. On Windows every folder given is in drive form.
+    QString slashed = dir;
+    slashed.replace('/', '\\');
+    const bool driveForm = platform::hostSystem() == platform::System::Windows
+        || (!dir.startsWith('/')
+            && ((dir.size() >= 2 && dir.at(1) == ':' && dir.at(0).isLetter()) || dir.contains('\\')));
     if (driveForm)
-        return dir;
+        return slashed;
     const QString drive = platform::toDrivePath(dir);
     // A host path that no drive covers stays as given; the folder check then
     // refuses it like any other unusable name.

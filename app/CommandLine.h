@@ -45,8 +45,10 @@ ParsedCommandLine parseCommandLine(const QStringList &args, bool asUninstaller =
 // (its folder forms, its display, its menus).
 QString usageText(const QString &programName, platform::System system = platform::hostSystem());
 
-// The target folder of --dir in drive form: drive-form text as it stands, a
-// host path (absolute, or relative to the current folder) by the drive table.
+// The target folder of --dir in drive form: drive-form text as it stands but
+// for its "/" separators, which become "\" (on Windows every folder given is
+// drive-form text); on Linux a host path (absolute, or relative to the
+// current folder) by the drive table.
 QString targetFolderArgument(const QString &dir);
 
 // The options of this run, for every part of the program that honours one.
