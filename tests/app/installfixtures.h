@@ -3,6 +3,8 @@
 // scripted answers to every message box, and small file helpers.
 #include "AppCore.h"
 #include "filefixtures.h"
+#include "plainprogram.h"
+#include "fileio.h"
 #include "okienko.h"
 #include "Payload.h"
 #include "RarWriter.h"
@@ -17,9 +19,6 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 inline const char *const kLibrary = TVO_UNRAR_LIBRARY; // the system's unrar library, found by the build
 
@@ -62,29 +61,23 @@ inline bool noEntry(const QString &path) { return !QFileInfo::exists(path) && !Q
 inline void makeInstaller(const QString &path, const QByteArray &archive, bool withLibrary = true,
                    const QByteArray &libraryBytes = {})
 {
-    QFile::remove(path);
     QDir().mkpath(QFileInfo(path).path());
-    QVERIFY(QFile::copy("/bin/true", path));
-    const int fd = ::open(path.toUtf8().constData(), O_WRONLY);
-    QVERIFY(fd >= 0);
-    ::lseek(fd, 0, SEEK_END);
-    platform::ResourceStoreWriter store(fd);
+    const platform::FileHandle f = newInstallerFile(path);
+    QVERIFY(f.isOpen());
+    platform::ResourceStoreWriter store(f.get());
     if (withLibrary && !libraryBytes.isEmpty()) {
         QVERIFY(store.addBytes(10, "UNRAR_DLL", libraryBytes.constData(), std::size_t(libraryBytes.size())));
     } else if (withLibrary) {
-        const int lib = ::open(kLibrary, O_RDONLY);
-        QVERIFY(lib >= 0);
-        QVERIFY(store.addFromFile(10, "UNRAR_DLL", lib, 0, std::uint64_t(QFileInfo(kLibrary).size())));
-        ::close(lib);
+        const platform::FileHandle lib = platform::openForReading(QString::fromUtf8(kLibrary));
+        QVERIFY(lib.isOpen());
+        QVERIFY(store.addFromFile(10, "UNRAR_DLL", lib.get(), 0, std::uint64_t(QFileInfo(kLibrary).size())));
     }
     const int piece = 700; // small pieces, joined again by the installer
-    for (int i = 0; i * piece < archive.size(); ++i)
-        {
+    for (int i = 0; i * piece < archive.size(); ++i) {
         const QByteArray bytes = archive.mid(i * piece, piece);
         QVERIFY(store.addBytes(10, "TVODEMO_" + std::to_string(i), bytes.constData(), std::size_t(bytes.size())));
     }
     QVERIFY(store.finish());
-    ::close(fd);
 }
 
 // Flips a byte inside a stored resource, so that it fails its check.

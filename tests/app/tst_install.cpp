@@ -8,6 +8,7 @@
 #include "RarWriter.h"
 #include "drives.h"
 #include "filehandle.h"
+#include "fileio.h"
 #include "imagelength.h"
 #include "installfixtures.h"
 #include "okienko.h"
@@ -25,10 +26,12 @@
 #include <QTest>
 #include <QTimer>
 
-#include <fcntl.h>
 #include <filesystem>
+#ifndef Q_OS_WIN
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 class TestInstall : public InstallTestBase {
     Q_OBJECT
@@ -163,7 +166,7 @@ private slots:
         // The uninstaller and its list: every file, the entries and the icons.
         QVERIFY(QFileInfo(host("target/ODINSTALUJ.EXE")).isExecutable());
         {
-            platform::FileHandle self(::open("/proc/self/exe", O_RDONLY | O_CLOEXEC)); // the program's image
+            const platform::FileHandle self = platform::openForReading(QCoreApplication::applicationFilePath());
             QCOMPARE(QFileInfo(host("target/ODINSTALUJ.EXE")).size(), platform::imageLength(self.get()));
         }
         QStringList files, folders;
@@ -251,6 +254,9 @@ private slots:
         // Names written in another code page (cp1250) or holding 0xFF are
         // copied byte for byte, folders with everything under them.
         // QDir cannot remove such names, so the test removes them by bytes.
+#ifdef Q_OS_WIN
+        QSKIP("Linux's names are bytes; Windows's are UTF-16 text");
+#else
         const auto removeByBytes = qScopeGuard([this] {
             for (const char *rel : {"cd5", "target"})
                 std::filesystem::remove_all(QFile::encodeName(host(rel)).toStdString());
@@ -282,6 +288,7 @@ private slots:
             QCOMPARE(QByteArray(buf, int(::read(fd, buf, sizeof buf))), rel);
             ::close(fd);
         }
+#endif
     }
 
     void missingSourceFolder()
