@@ -20,6 +20,7 @@
 #include "names.h"
 #include "tempfile.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QScopeGuard>
 
@@ -81,8 +82,10 @@ void TForm1::RunInstallation()
         App::showException(e);
         App::terminate();
     }
-    writeUninstallData(); // also after a failure: what is there can be removed again
+    // Where a removed temporary file's name goes only at its last close, the
+    // list must not see it yet.
     platform::finishBackgroundCloses();
+    writeUninstallData(); // also after a failure: what is there can be removed again
     SetBusyCursor(false, false);
     ShowPage(4);
 }
@@ -143,7 +146,7 @@ void TForm1::checkEntries(const QStringList &relNames)
     if (const QStringList twins = platform::hostLetterCaseTwins(relNames); !twins.isEmpty())
         failRun(title, QStringLiteral("Te pozycje różnią się tylko wielkością liter, a w tym systemie plików byłyby "
                                       "jednym plikiem:\r%1\r%2\rNic nie zostało zainstalowane.")
-                           .arg(twins[0], twins[1]));
+                           .arg(QDir::toNativeSeparators(twins[0]), QDir::toNativeSeparators(twins[1])));
     const QString target = ui->edKatalog->text();
     for (const QString &name : relNames) {
         const QString file = target + QString(name).replace('/', '\\');

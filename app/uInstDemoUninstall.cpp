@@ -14,6 +14,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 InstallRecord &TForm1::installRecord()
 {
     if (m_runRecord) // asked for every entry: the folder's host path is not made again
@@ -44,6 +46,19 @@ void TForm1::writeUninstallData()
         const Manifest manifest = record.stamped(previous);
         if (manifest.isEmpty())
             return; // nothing of the installation is there
+        const bool installed = m_runResult == App::ExitInstalled;
+        const bool holdsFiles = std::any_of(manifest.cbegin(), manifest.cend(), [](const ManifestEntry &e) {
+            return e.stamp.kind != platform::FileStamp::Folder;
+        });
+        const bool ownFilesThere = QFileInfo::exists(list)
+            || QFileInfo::exists(QDir(record.target()).filePath(Integration::uninstallerName));
+        if (!installed && !holdsFiles && !ownFilesThere) {
+            // The run stopped before anything of it stayed: the folders it
+            // made, empty, go again rather than hold an uninstaller alone.
+            removeInstallation(record.target(), manifest);
+            InstallLog::write(QStringLiteral("Nothing installed: the folders the run made are removed again"));
+            return;
+        }
         writeUninstaller(record.target(), record);
         writeManifest(list, manifest);
         InstallLog::write(QStringLiteral("Written the uninstaller and the list of %1 installed items")
@@ -51,7 +66,10 @@ void TForm1::writeUninstallData()
         const qint64 bytes =
             installedBytes(manifest) + QFileInfo(QDir(record.target()).filePath(Integration::uninstallerName)).size();
         QString error;
-        if (!Integration::registerInstallation(record.target(), bytes, &error))
+        // Only a finished installation is entered among the installed
+        // programs: a failed or cancelled run leaves an entry, maybe another
+        // folder's, as it was.
+        if (installed && !Integration::registerInstallation(record.target(), bytes, &error))
             InstallLog::write(QStringLiteral("Not entered among the installed programs: ") + error);
     } catch (const Exception &e) {
         InstallLog::write(QStringLiteral("No uninstaller: ") + e.message());
