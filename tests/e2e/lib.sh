@@ -27,10 +27,12 @@ trap e2e_cleanup EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-# start_xvfb WIDTHxHEIGHT: a server of its own, kept alive between clients.
+# start_xvfb WIDTHxHEIGHT: a server of its own, kept alive between clients;
+# its number from 90-140, or from E2E_DISPLAYS=FIRST-LAST (runs beside other
+# people's on one machine).
 start_xvfb() {
-  local n
-  for n in $(seq 90 140); do
+  local n range="${E2E_DISPLAYS:-90-140}"
+  for n in $(seq "${range%-*}" "${range#*-}"); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
     Xvfb ":$n" -screen 0 "${1}x24" -noreset -nolisten tcp >"$E2E_TMP/xvfb.log" 2>&1 &
     XVFB_PID=$!
@@ -41,7 +43,7 @@ start_xvfb() {
       sleep 0.1
     done
   done
-  fail "no X server could be started"
+  fail "no X server could be started in $range"
 }
 
 # wait_window NAME [SECONDS]: prints the id of the first visible window so named.

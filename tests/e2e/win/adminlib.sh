@@ -5,26 +5,6 @@
 # another program, bytes changed in place.
 source "$(dirname "${BASH_SOURCE[0]}")/winlib.sh"
 
-# E2E_DISPLAYS=FIRST-LAST: the X server's number taken from that range
-# instead of lib.sh's (runs beside other people's on one machine).
-if [ -n "${E2E_DISPLAYS:-}" ]; then
-  start_xvfb() {
-    local n
-    for n in $(seq "${E2E_DISPLAYS%-*}" "${E2E_DISPLAYS#*-}"); do
-      [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-      Xvfb ":$n" -screen 0 "${1}x24" -noreset -nolisten tcp >"$E2E_TMP/xvfb.log" 2>&1 &
-      XVFB_PID=$!
-      export DISPLAY=":$n"
-      for _ in $(seq 50); do
-        xdpyinfo >/dev/null 2>&1 && return 0
-        kill -0 "$XVFB_PID" 2>/dev/null || break
-        sleep 0.1
-      done
-    done
-    fail "no X server could be started in $E2E_DISPLAYS"
-  }
-fi
-
 UNINSTALL_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\pl.tavro.Tavro2010Demo'
 LINK_NAME='Tavro 2010 DEMO.lnk'
 
