@@ -6,9 +6,11 @@
 #include "JpegImage.h"
 #include "Payload.h"
 #include "WizardLook.h"
+#include "desktop.h"
 #include "drives.h"
 #include "explorator.h"
 #include "exploratorDlg.h"
+#include "hostfixtures.h"
 #include "okienko.h"
 #include "uInstDemo.h"
 #include "ui_uInstDemo.h"
@@ -90,7 +92,7 @@ int installEventsIn(QObject *target)
 
 // The real installation run by copying: an installer without a payload and a
 // TVO-DEMO folder beside it, installing into D:\target\ with the desktop in
-// the folder that user-dirs.dirs names.
+// the folder that user-dirs.dirs names (Windows: the registry's Desktop value).
 class Installer : public TForm1 {
 public:
     using TForm1::RunInstallation;
@@ -101,6 +103,9 @@ struct CopyInstall {
     QString desktop;
     QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
     QByteArray oldData = qgetenv("XDG_DATA_HOME");
+#ifdef Q_OS_WIN
+    DesktopValue desktopValue;
+#endif
 
     QString host(const QString &rel) const { return tmp.path() + "/" + rel; }
     void write(const QString &rel, const QByteArray &bytes) const
@@ -119,6 +124,9 @@ struct CopyInstall {
         write("cfg/user-dirs.dirs", "XDG_DESKTOP_DIR=\"" + desktop.toUtf8() + "\"\n");
         qputenv("XDG_CONFIG_HOME", host("cfg").toUtf8());
         qputenv("XDG_DATA_HOME", host("data").toUtf8()); // the menu entry and the icons
+#ifdef Q_OS_WIN
+        desktopValue.redirect(desktop);
+#endif
         SetPayloadSourceForTesting(host("cd/setup"));
         platform::setDriveRoot('D', tmp.path());
     }
@@ -129,7 +137,8 @@ struct CopyInstall {
         qputenv("XDG_CONFIG_HOME", oldConfig);
         qputenv("XDG_DATA_HOME", oldData);
     }
-    bool hasShortcut() const { return QFileInfo::exists(desktop + "/Tavro 2010 DEMO.desktop"); }
+    // The file itself: these runs install no TVODEMO.EXE for it to point at.
+    bool hasShortcut() const { return entryExists(desktop + "/" + platform::shortcutFileName("Tavro 2010 DEMO")); }
 };
 
 void toPage(Wizard &w, int page)
@@ -151,6 +160,15 @@ private slots:
     void cleanup() { watchdog.verifyAllAnswered(); }
     void initTestCase() { App::initModules(); }
     void init() { App::resetTerminated(); }
+    void cleanupTestCase()
+    {
+#ifdef Q_OS_WIN
+        // The Start-menu shortcut of the runs goes to the user's own menu.
+        const QString menu = platform::programsMenuFolder();
+        if (!menu.isEmpty())
+            QFile::remove(menu + "/" + platform::shortcutFileName("Tavro 2010 DEMO"));
+#endif
+    }
 
     // The watchdog ends a box that nobody answers instead of letting the test
     // hang, and names it.

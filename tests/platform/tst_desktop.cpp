@@ -34,50 +34,6 @@ int reportArguments()
     return out.commit() ? 0 : 1;
 }
 
-#ifdef Q_OS_WIN
-// The registry's Shell Folders value "Desktop": set to a value of a type, or
-// removed (type REG_NONE); the value before comes back at the end.
-class DesktopValue {
-public:
-    DesktopValue()
-    {
-        RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &m_key,
-                        nullptr);
-        DWORD size = sizeof m_old;
-        m_had = RegQueryValueExW(m_key, L"Desktop", nullptr, &m_type, reinterpret_cast<BYTE *>(m_old), &size)
-                == ERROR_SUCCESS;
-        m_size = size;
-    }
-    ~DesktopValue()
-    {
-        if (m_had)
-            RegSetValueExW(m_key, L"Desktop", 0, m_type, reinterpret_cast<const BYTE *>(m_old), m_size);
-        else
-            RegDeleteValueW(m_key, L"Desktop");
-        RegCloseKey(m_key);
-    }
-    void set(DWORD type, const QString &text)
-    {
-        if (type == REG_NONE) {
-            RegDeleteValueW(m_key, L"Desktop");
-        } else if (type == REG_DWORD) {
-            const DWORD v = 1;
-            RegSetValueExW(m_key, L"Desktop", 0, type, reinterpret_cast<const BYTE *>(&v), sizeof v);
-        } else {
-            RegSetValueExW(m_key, L"Desktop", 0, type, reinterpret_cast<const BYTE *>(text.utf16()),
-                           DWORD((text.size() + 1) * 2));
-        }
-    }
-
-private:
-    static constexpr const wchar_t *kKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-    HKEY m_key = nullptr;
-    DWORD m_type = 0, m_size = 0;
-    wchar_t m_old[1024] {};
-    bool m_had = false;
-};
-#endif
-
 } // namespace
 
 class TestDesktop : public QObject {
