@@ -215,9 +215,12 @@ void TForm1::ProgressTick()
 void TForm1::CreateTargetSubfolder(const QString &relName)
 {
     installRecord().addBelowTarget(relName);
-    CreateFolderPath(ui->edKatalog->text() + relName);
-    if (InstallLog::isOpen())
-        InstallLog::write(QStringLiteral("Created the folder ") + relName);
+    const QString folder = ui->edKatalog->text() + relName;
+    CreateFolderPath(folder);
+    if (InstallLog::isOpen()) // a folder that could not be made shows in its files' failures
+        InstallLog::write((FolderExists(folder) ? QStringLiteral("Created the folder ")
+                                                : QStringLiteral("Could not create the folder "))
+                          + relName);
     ProgressTick();
 }
 
