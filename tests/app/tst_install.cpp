@@ -1,5 +1,6 @@
 // The wizard's target-folder check and installation run on real files: an
 // installer file with a payload, and one with a TVO-DEMO folder beside it.
+#include "installtraces.h"
 #include "modalwatchdog.h"
 #include "AppCore.h"
 #include "Gauges.h"
@@ -71,12 +72,7 @@ private slots:
     void cleanupTestCase()
     {
         SetPayloadSourceForTesting({});
-#ifdef Q_OS_WIN
-        // The Start-menu shortcut of the runs goes to the user's own menu.
-        const QString menu = platform::programsMenuFolder();
-        if (!menu.isEmpty())
-            QFile::remove(menu + "/" + platform::shortcutFileName("Tavro 2010 DEMO"));
-#endif
+        removeInstallationTraces();
     }
 
     void targetFolderCheck_data()

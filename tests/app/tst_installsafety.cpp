@@ -1,6 +1,7 @@
 // The installation run and its own files in the target folder: links at
 // their names, a library or archive swapped in before use, a replaced name at
 // the clean-up, and failures that must leave no temporary file behind.
+#include "installtraces.h"
 #include "Payload.h"
 #include "desktop.h"
 #include "drives.h"
@@ -98,13 +99,7 @@ private slots:
     void cleanupTestCase()
     {
         SetPayloadSourceForTesting({});
-#ifdef Q_OS_WIN
-        // The runs put their shortcuts on the user's desktop and Start menu
-        // (Linux: into the test's own folders); the test takes them off again.
-        for (const QString &folder : {platform::desktopFolder(), platform::programsMenuFolder()})
-            if (!folder.isEmpty())
-                QFile::remove(folder + "/" + platform::shortcutFileName("Tavro 2010 DEMO"));
-#endif
+        removeInstallationTraces();
     }
 
     // Links at the temporary files' names, put there by whoever can write the

@@ -1,3 +1,4 @@
+#include "installtraces.h"
 #include "modalwatchdog.h"
 #include "AppCore.h"
 #include "Fonts.h"
@@ -162,12 +163,7 @@ private slots:
     void init() { App::resetTerminated(); }
     void cleanupTestCase()
     {
-#ifdef Q_OS_WIN
-        // The Start-menu shortcut of the runs goes to the user's own menu.
-        const QString menu = platform::programsMenuFolder();
-        if (!menu.isEmpty())
-            QFile::remove(menu + "/" + platform::shortcutFileName("Tavro 2010 DEMO"));
-#endif
+        removeInstallationTraces();
     }
 
     // The watchdog ends a box that nobody answers instead of letting the test
