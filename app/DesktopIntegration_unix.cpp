@@ -1,5 +1,5 @@
-// Linux: the icon theme's pictures and the applications-menu entry of the
-// freedesktop specifications, below the user's data folder.
+// Linux: the icon theme's pictures and the applications-menu entry as
+// freedesktop desktops read them, below the user's data folder.
 #include "DesktopIntegration.h"
 
 #include "ownedfiles.h"

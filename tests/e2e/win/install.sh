@@ -41,7 +41,7 @@ for row in "${cases[@]}"; do
   diff -r -x ODINSTALUJ.EXE -x ODINSTALUJ.LST "$sample" "$target" >"$E2E_TMP/diff" \
     || { head -20 "$E2E_TMP/diff" >&2; fail "$kind: the installed files differ from the sample"; }
   [ -f "$target/ODINSTALUJ.EXE" ] && [ -f "$target/ODINSTALUJ.LST" ] || fail "$kind: no uninstaller"
-  [ "$(temp_listing)" = "$temp_before" ] || fail "$kind: %TEMP% changed: $(temp_listing)"
+  temp_as_before "$temp_before" "$kind"
 
   cd_win="$(winpath "$cd_dir")"
   for lnk in "$WIN_DESKTOP/$link" "$WIN_PROGRAMS/$link"; do
@@ -77,11 +77,7 @@ for row in "${cases[@]}"; do
   [ "$rc" = 0 ] || fail "$kind: uninstaller exit code $rc: $(cat "$E2E_TMP/un.out" "$E2E_TMP/un.err")"
   # The copy in %TEMP% that did the work ends a moment after the code came back.
   wait_gone "ODINSTALUJ*" 20
-  for _ in $(seq 100); do
-    [ "$(temp_listing)" = "$temp_before" ] && break
-    sleep 0.1
-  done
-  [ "$(temp_listing)" = "$temp_before" ] || fail "$kind: left in %TEMP%: $(temp_listing)"
+  temp_as_before "$temp_before" "$kind" 10
   [ ! -e "$WIN_DESKTOP/$link" ] && [ ! -e "$WIN_PROGRAMS/$link" ] || fail "$kind: a shortcut is left"
   if [ -z "$userfile" ]; then
     [ ! -e "$target" ] || fail "$kind: left in the target: $(find "$target" | head)"

@@ -43,7 +43,7 @@ for row in "${cases[@]}"; do
   for stray in TVO-DEMO.RAR TVOUNRAR.DLL; do
     [ ! -e "$target/$stray" ] || fail "$file: $stray left behind"
   done
-  [ "$(temp_listing)" = "$temp_before" ] || fail "$file: %TEMP% changed: $(temp_listing)"
+  temp_as_before "$temp_before" "$file"
   same_as_sample "$sample" "$target" "$file in use"
   echo "in use: $file: exit code 3"
 done
@@ -83,11 +83,7 @@ for run in no:3 yes:0; do
   run_wine "$target/ODINSTALUJ.EXE" --yes
   expect_rc "${run#*:}" "the uninstaller (file let go: ${run%:*})"
   wait_gone "ODINSTALUJ*" 20
-  for _ in $(seq 50); do
-    [ "$(temp_listing)" = "$temp_before" ] && break
-    sleep 0.1
-  done
-  [ "$(temp_listing)" = "$temp_before" ] || fail "the uninstaller's copy is left in %TEMP%: $(temp_listing)"
+  temp_as_before "$temp_before" "the uninstaller's copy" 5
   if [ "$RC" = 3 ]; then
     grep -qF "$target_win\\Pomoc\\poz001.txt" "$E2E_TMP/out" "$E2E_TMP/err" || fail "the held file is not listed"
     [ -f "$target/Pomoc/poz001.txt" ] && [ -f "$target/ODINSTALUJ.EXE" ] || fail "the uninstaller or the held file is gone"

@@ -44,7 +44,7 @@ for row in "${cases[@]}"; do
   grep -qF "$named" "$E2E_TMP/err" || fail "$entries: the message does not name $named: $(cat "$E2E_TMP/err")"
   [ ! -e "$drive_c/NAZWY" ] || fail "$entries: left in the target: $(find "$drive_c/NAZWY" | head -5)"
   [ -z "$(entry_values)" ] || fail "$entries: entered among the installed programs"
-  [ "$(temp_listing)" = "$temp_before" ] || fail "$entries: %TEMP% changed: $(temp_listing)"
+  temp_as_before "$temp_before" "$entries"
   echo "$entries: exit code 3, named, nothing written"
 done
 
@@ -92,5 +92,5 @@ else
   echo "unwritable target: exit code 3, $(head -1 "$E2E_TMP/err")"
 fi
 chmod 755 "$locked"
-[ "$(temp_listing)" = "$temp_before" ] || fail "%TEMP% changed: $(temp_listing)"
+temp_as_before "$temp_before" "the run"
 echo "ok: names Windows cannot hold stop the installation, long paths install and go, an unwritable target is refused"

@@ -48,7 +48,7 @@ for row in "${cases[@]}"; do
   if [ "$code" = 3 ] && [ "$exe" != "$good" ]; then
     grep -qF "$(winpath "$exe")" "$E2E_TMP/err" || { cat "$E2E_TMP/err" >&2; fail "$name: the message does not name the installer"; }
   fi
-  [ "$(temp_listing)" = "$temp_before" ] || fail "$name: %TEMP% changed: $(temp_listing)"
+  temp_as_before "$temp_before" "$name"
   for stray in TVO-DEMO.RAR TVOUNRAR.DLL; do
     [ ! -e "$target/$stray" ] || fail "$name: $stray left behind"
   done

@@ -130,6 +130,17 @@ wait_gone() {
 # temp_listing: what %TEMP% holds, to compare before and after a run.
 temp_listing() { (cd "$WIN_TEMP" && find . | LC_ALL=C sort); }
 
+# temp_as_before BEFORE WHAT [SECONDS]: fails (naming WHAT) unless %TEMP%
+# lists as BEFORE did, waiting up to SECONDS for what a program ending in the
+# background still removes.
+temp_as_before() {
+  local end=$((SECONDS + ${3:-0}))
+  until [ "$(temp_listing)" = "$1" ]; do
+    [ "$SECONDS" -lt "$end" ] || fail "$2: %TEMP% changed: $(temp_listing)"
+    sleep 0.1
+  done
+}
+
 # lnk_field LNK FIELD: a field of lnkinfo's report ("Local path", "Working
 # directory", "Command line arguments").
 lnk_field() {
